@@ -1,0 +1,170 @@
+#pragma once
+
+// The main window: menu bar, toolbar, four-panel status bar, the receive pane (Monitor list with the Tracer
+// over it) above the transmit pane (transmit list, editor, buttons).
+
+#include "app/settingsStore.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <map>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QTableView;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace korvel {
+
+class MonitorModel;
+class TxListModel;
+
+class frMain final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frMain(QWidget* parent = nullptr);
+    ~frMain() override;
+
+    // The load event: start-up initialisation, settings, view mode, the default transmit row.
+    void load();
+
+    void applyViewMode();
+    void showConnectedState();
+    void showDisconnectedState();
+    void setStatusText(int panel, const QString& text);
+    [[nodiscard]] QString statusText(int panel) const;
+
+    // Runs the command of a toolbar key; a key that matches none does nothing.
+    void runToolbarCommand(const QString& key);
+
+    [[nodiscard]] QAction* toolbarAction(const QString& key) const;
+    [[nodiscard]] MonitorModel* monitorModel() const { return monitorModel_; }
+    [[nodiscard]] TxListModel* txListModel() const { return txListModel_; }
+    [[nodiscard]] QTimer* pollTimer() const { return tiCAN; }
+    [[nodiscard]] QPlainTextEdit* tracer() const { return txtTracer; }
+
+    // Free height between toolbar and status bar, in twips.
+    [[nodiscard]] int freeHeightTwips() const;
+    [[nodiscard]] int twipsToPixels(int twips) const;
+    [[nodiscard]] int pixelsToTwips(int pixels) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolbar();
+    void buildStatusBar();
+    void buildReceivePane(QWidget* pane);
+    void buildTransmitPane(QWidget* pane);
+    void buildEditor(QFrame* editor);
+
+    void initialiseApplication();
+    void loadSettings();
+    void saveSettings();
+    void applyPaneSwitches();
+    void applySplit();
+
+    void connectCommand();
+    void resetCommand();
+    void settingsCommand();
+    void filterCommand();
+    void clearReceiveView();
+    void toggleDetailsWindow();
+    void copyToTxList();
+    void toggleRecording();
+    void stepReplay();
+    void togglePlay();
+    void saveRxList();
+    void loadTrace();
+    void saveTrace();
+    void loadTxList();
+    void saveTxList();
+    void loadCommentList();
+    void saveCommentList();
+    void showAbout();
+    void mnuTracerClick();
+    void toggleLoop();
+    void addTxRow();
+    void closeSecondaryWindows();
+    void setButtonPicture(const QString& key, const QString& picture);
+
+    // Menus
+    QMenu* mnuFile = nullptr;
+    QAction* mnuSaveRxList = nullptr;
+    QAction* mnuLoadTrace = nullptr;
+    QAction* mnuSaveTrace = nullptr;
+    QAction* mnuLoadTxList = nullptr;
+    QAction* mnuSaveTxList = nullptr;
+    QAction* mnuLoadCommentList = nullptr;
+    QAction* mnuSaveCommentList = nullptr;
+    QAction* mnuQuit = nullptr;
+    QAction* mnuConnect = nullptr;
+    QAction* mnuReset = nullptr;
+    QAction* mnuSettings = nullptr;
+    QAction* mnuFilter = nullptr;
+    QAction* mnuTracer = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuAbout = nullptr;
+
+    // Toolbar and status bar
+    QToolBar* tbrToolBar = nullptr;
+    std::map<QString, QAction*> toolbarActions_;
+    std::array<QLabel*, 4> statusPanels_{};
+
+    // Receive pane
+    QSplitter* splitter_ = nullptr;
+    QFrame* frameReceive = nullptr;
+    QLabel* imgReceiveHeader = nullptr;
+    QLabel* lblReceive = nullptr;
+    QToolButton* imgFull = nullptr;
+    QToolButton* imgHalf = nullptr;
+    QTableView* listReceive = nullptr;
+    QPlainTextEdit* txtTracer = nullptr;
+
+    // Transmit pane
+    QFrame* frameTransmit = nullptr;
+    QLabel* imgTransmitHeader = nullptr;
+    QToolButton* imgTxFull = nullptr;
+    QToolButton* imgTxHalf = nullptr;
+    QTableView* listTransmit = nullptr;
+    QFrame* frameMessage = nullptr;
+    QLineEdit* txtID = nullptr;
+    QCheckBox* chExtID = nullptr;
+    QCheckBox* chRTR = nullptr;
+    QLineEdit* txtDLC = nullptr;
+    std::array<QLineEdit*, 8> txtByte{};
+    QLineEdit* txtPeriod = nullptr;
+    QComboBox* coTxMode = nullptr;
+    QLineEdit* txtTxComment = nullptr;
+    QLineEdit* txtRXID = nullptr;
+    QLineEdit* txtRXData = nullptr;
+    QLabel* lblDontCare = nullptr;
+    QFrame* frTxButtons = nullptr;
+    QPushButton* cmdTransmitAdd = nullptr;
+    QPushButton* cmdTransmitCopy = nullptr;
+    QPushButton* cmdTransmitDel = nullptr;
+    QPushButton* cmdSend = nullptr;
+    QPushButton* cmdResumeAll = nullptr;
+    QPushButton* cmdStopAll = nullptr;
+
+    QTimer* tiCAN = nullptr;
+
+    MonitorModel* monitorModel_ = nullptr;
+    TxListModel* txListModel_ = nullptr;
+    bool closing_ = false;
+};
+
+} // namespace korvel

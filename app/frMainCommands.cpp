@@ -1,0 +1,230 @@
+// The main window's start-up, shutdown, commands and connection states.
+
+#include "app/basGlobal.h"
+#include "app/buttonIcons.h"
+#include "app/frMain.h"
+#include "app/frmAbout.h"
+#include "app/settingsLocation.h"
+#include "link/canFrame.h"
+#include "receive/monitorModel.h"
+#include "transmit/txListModel.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+
+namespace korvel {
+
+void frMain::load() {
+    initialiseApplication();
+    loadSettings();
+    applyViewMode();
+    addTxRow();
+    showDisconnectedState();
+}
+
+void frMain::initialiseApplication() {
+        setWindowTitle(QString::fromStdString(applicationTitle()));
+    const QString separator = QLocale().decimalPoint();
+    const char decimal = separator.isEmpty() ? '.' : separator.at(0).toLatin1();
+    std::string iniPath = basGlobal.iniPath.empty() ? settingsFilePath() : basGlobal.iniPath;
+    initialiseGlobals(basGlobal, std::move(iniPath), decimal ? decimal : '.');
+}
+
+void frMain::loadSettings() {
+    const IniDocument ini = IniDocument::load(basGlobal.iniPath);
+    const LoadedPlacement loaded = loadSettingsFrom(ini, basGlobal);
+
+    setButtonPicture(QStringLiteral("loop"),
+                     basGlobal.hasOption(optLoop) ? QStringLiteral("loopon") : QStringLiteral("loop"));
+    setStatusText(4, basGlobal.hasOption(optListenOnly) ? QStringLiteral("Listen Only")
+                                                        : QStringLiteral("Normal Mode"));
+    setStatusText(3, QString::fromStdString(filterStateText(basGlobal.options)));
+
+    if (loaded.hasPosition) {
+        const WindowPlacement& p = loaded.placement;
+        setGeometry(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width), twipsToPixels(p.height));
+        if (p.windowState == 2)
+            setWindowState(Qt::WindowMaximized);
+        else if (p.windowState == 1)
+            setWindowState(Qt::WindowMinimized);
+    }
+
+    basGlobal.splitPosition = resolveSplit(loaded.split, freeHeightTwips());
+    applyPaneSwitches();
+}
+
+void frMain::saveSettings() {
+    WindowPlacement placement;
+    placement.windowState = isMaximized() ? 2 : (isMinimized() ? 1 : 0);
+    QRect normal = geometry();
+    if (placement.windowState != 0 && normalGeometry().isValid())
+        normal = normalGeometry();
+    placement.top = pixelsToTwips(normal.y());
+    placement.left = pixelsToTwips(normal.x());
+    placement.height = pixelsToTwips(normal.height());
+    placement.width = pixelsToTwips(normal.width());
+
+    IniDocument ini = IniDocument::load(basGlobal.iniPath);
+    saveSettingsTo(ini, basGlobal, placement);
+    ini.save(basGlobal.iniPath); // a failed write is not reported; the old file stays intact
+}
+
+void frMain::applyPaneSwitches() {
+    const bool rxFull = basGlobal.hasOption(optRxPaneFull);
+    const bool txFull = basGlobal.hasOption(optTxPaneFull);
+    imgFull->setVisible(!rxFull);
+    imgHalf->setVisible(rxFull);
+    imgTxFull->setVisible(!txFull);
+    imgTxHalf->setVisible(txFull);
+    frameTransmit->setVisible(!rxFull);
+    frameReceive->setVisible(rxFull || !txFull);
+    applySplit();
+}
+
+void frMain::applySplit() {
+    if (!frameReceive->isVisibleTo(this) || !frameTransmit->isVisibleTo(this))
+        return;
+    const int total = splitter_->height() > 0 ? splitter_->height() : twipsToPixels(freeHeightTwips());
+    const int transmit = twipsToPixels(basGlobal.splitPosition);
+    splitter_->setSizes({total - transmit > 0 ? total - transmit : 1, transmit});
+}
+
+void frMain::applyViewMode() {
+    const bool tracerView = basGlobal.hasOption(optTracerMode);
+    txtTracer->setVisible(tracerView);
+    imgReceiveHeader->setPixmap(buttonIcon(tracerView ? QStringLiteral("tracer_header") : QStringLiteral("receive"))
+                                    .pixmap(QSize(120, 18)));
+    for (const char* key : {"record", "step", "play", "loop"})
+        toolbarAction(QString::fromLatin1(key))->setVisible(tracerView);
+    setButtonPicture(QStringLiteral("record"),
+                     basGlobal.isRecording ? QStringLiteral("pause") : QStringLiteral("record"));
+    mnuTracer->setText(tracerView ? QStringLiteral("Monitor") : QStringLiteral("Tracer"));
+    setButtonPicture(QStringLiteral("tracer"), tracerView ? QStringLiteral("monitor") : QStringLiteral("tracer"));
+    lblReceive->setText(tracerView ? QStringLiteral("Receive (Tracer)") : QStringLiteral("Receive (Monitor)"));
+    update();
+}
+
+void frMain::mnuTracerClick() {
+    if (basGlobal.hasOption(optTracerMode)) {
+        basGlobal.setOption(optTracerMode, false);
+        basGlobal.isRecording = false;
+    } else {
+        basGlobal.setOption(optTracerMode, true);
+    }
+    applyViewMode();
+}
+
+void frMain::toggleLoop() {
+    const bool on = !basGlobal.hasOption(optLoop);
+    basGlobal.setOption(optLoop, on);
+    setButtonPicture(QStringLiteral("loop"), on ? QStringLiteral("loopon") : QStringLiteral("loop"));
+}
+
+void frMain::showConnectedState() {
+    basGlobal.isConnected = true;
+    toolbarAction(QStringLiteral("record"))->setEnabled(true);
+    if (!basGlobal.hasOption(optListenOnly)) {
+        for (const char* key : {"step", "play", "loop"})
+            toolbarAction(QString::fromLatin1(key))->setEnabled(true);
+        cmdSend->setEnabled(true);
+        cmdResumeAll->setEnabled(true);
+        cmdStopAll->setEnabled(true);
+    }
+    setStatusText(1, QStringLiteral("Connected to ") + QString::fromStdString(bitrateName(basGlobal.canBitrateIndex)));
+    mnuSettings->setEnabled(false);
+    toolbarAction(QStringLiteral("settings"))->setEnabled(false);
+    mnuConnect->setText(QStringLiteral("Disconnect"));
+    setButtonPicture(QStringLiteral("connect"), QStringLiteral("disconnect"));
+}
+
+void frMain::showDisconnectedState() {
+    basGlobal.isConnected = false;
+    for (const char* key : {"record", "step", "play", "loop"})
+        toolbarAction(QString::fromLatin1(key))->setEnabled(false);
+    cmdSend->setEnabled(false);
+    cmdResumeAll->setEnabled(false);
+    cmdStopAll->setEnabled(false);
+    setButtonPicture(QStringLiteral("connect"), QStringLiteral("connect"));
+    toolbarAction(QStringLiteral("settings"))->setEnabled(true);
+    mnuSettings->setEnabled(true);
+    mnuConnect->setText(QStringLiteral("Connect"));
+    setStatusText(1, QStringLiteral("Not Connected"));
+    setStatusText(2, QString());
+}
+
+void frMain::runToolbarCommand(const QString& key) {
+    using Handler = void (frMain::*)();
+    static const std::pair<const char*, Handler> commands[] = {
+        {"connect", &frMain::connectCommand},
+        {"reset", &frMain::resetCommand},
+        {"settings", &frMain::settingsCommand},
+        {"filter", &frMain::filterCommand},
+        {"clear", &frMain::clearReceiveView},
+        {"details", &frMain::toggleDetailsWindow},
+        {"copy", &frMain::copyToTxList},
+        {"tracer", &frMain::mnuTracerClick},
+        {"record", &frMain::toggleRecording},
+        {"step", &frMain::stepReplay},
+        {"play", &frMain::togglePlay},
+        {"loop", &frMain::toggleLoop},
+    };
+    for (const auto& [name, handler] : commands) {
+        if (key == QLatin1String(name)) {
+            (this->*handler)();
+            return;
+        }
+    }
+}
+
+void frMain::addTxRow() {
+    const int row = txListModel_->appendRow(TxRow{});
+    listTransmit->selectRow(row);
+    listTransmit->scrollTo(txListModel_->index(row, 0));
+}
+
+void frMain::showAbout() {
+    frmAbout about(this);
+    about.exec();
+}
+
+// Commands whose work arrives with the link, receive, transmit and file features.
+void frMain::connectCommand() {}
+void frMain::resetCommand() {}
+void frMain::settingsCommand() {}
+void frMain::filterCommand() {}
+void frMain::clearReceiveView() {}
+void frMain::toggleDetailsWindow() {}
+void frMain::copyToTxList() {}
+void frMain::toggleRecording() {}
+void frMain::stepReplay() {}
+void frMain::togglePlay() {}
+void frMain::saveRxList() {}
+void frMain::loadTrace() {}
+void frMain::saveTrace() {}
+void frMain::loadTxList() {}
+void frMain::saveTxList() {}
+void frMain::loadCommentList() {}
+void frMain::saveCommentList() {}
+
+void frMain::closeSecondaryWindows() {}
+
+void frMain::closeEvent(QCloseEvent* event) {
+    if (!closing_) {
+        closing_ = true;
+        tiCAN->stop();
+        showDisconnectedState();
+        saveSettings();
+        closeSecondaryWindows();
+    }
+    event->accept();
+}
+
+} // namespace korvel

@@ -1,0 +1,165 @@
+#include "app/iniFile.h"
+
+#include "app/textFile.h"
+#include "link/numberText.h"
+
+namespace korvel {
+
+namespace {
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (toUpperAscii(a[i]) != toUpperAscii(b[i]))
+            return false;
+    return true;
+}
+
+// The name of a "[Section]" line, or nothing.
+std::optional<std::string_view> sectionName(std::string_view line) {
+    line = trimmed(line);
+    if (line.size() < 2 || line.front() != '[')
+        return std::nullopt;
+    const std::size_t close = line.find(']');
+    if (close == std::string_view::npos)
+        return std::nullopt;
+    return trimmed(line.substr(1, close - 1));
+}
+
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;
+};
+
+std::optional<KeyLine> keyLine(std::string_view line) {
+    const std::string_view t = trimmed(line);
+    if (t.empty() || t.front() == ';' || t.front() == '[')
+        return std::nullopt;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return std::nullopt;
+    return KeyLine{trimmed(line.substr(0, eq)), trimmed(line.substr(eq + 1))};
+}
+
+} // namespace
+
+IniDocument IniDocument::load(const std::string& path) {
+    std::string text;
+    readTextFile(path, text);
+    return IniDocument(text);
+}
+
+void IniDocument::parse(std::string_view text) {
+    lines_.clear();
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines_.emplace_back(line);
+        start = end + 1;
+    }
+}
+
+std::string IniDocument::text() const {
+    std::string out;
+    for (const std::string& line : lines_) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+bool IniDocument::save(const std::string& path) const {
+    return writeTextFileAtomically(path, text());
+}
+
+std::optional<std::size_t> IniDocument::findSection(std::string_view section) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const auto name = sectionName(lines_[i]);
+        if (name && sameName(*name, section))
+            return i;
+    }
+    return std::nullopt;
+}
+
+std::size_t IniDocument::sectionEnd(std::size_t headerLine) const {
+    std::size_t i = headerLine + 1;
+    while (i < lines_.size() && !sectionName(lines_[i]))
+        ++i;
+    return i;
+}
+
+std::optional<std::string> IniDocument::value(std::string_view section, std::string_view key) const {
+    const auto header = findSection(section);
+    if (!header)
+        return std::nullopt;
+    const std::size_t end = sectionEnd(*header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        const auto kv = keyLine(lines_[i]);
+        if (kv && sameName(kv->key, key))
+            return std::string(kv->value);
+    }
+    return std::nullopt;
+}
+
+void IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value) {
+    std::string line = std::string(key) + "=" + std::string(value);
+    const auto header = findSection(section);
+    if (!header) {
+        lines_.push_back("[" + std::string(section) + "]");
+        lines_.push_back(std::move(line));
+        return;
+    }
+    const std::size_t end = sectionEnd(*header);
+    std::size_t insertAt = *header + 1;
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        const auto kv = keyLine(lines_[i]);
+        if (kv && sameName(kv->key, key)) {
+            lines_[i] = std::move(line);
+            return;
+        }
+        if (!trimmed(lines_[i]).empty())
+            insertAt = i + 1; // after the section's last non-blank line
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));
+}
+
+std::string iniString(const IniDocument& ini, std::string_view section, std::string_view key,
+                      std::string_view defaultValue) {
+    std::string text = ini.value(section, key).value_or(std::string(defaultValue));
+    if (text.size() > kIniMaxValueLength)
+        text.resize(kIniMaxValueLength);
+    return text;
+}
+
+int32_t iniInteger(const IniDocument& ini, std::string_view section, std::string_view key, int32_t defaultValue) {
+    const auto text = ini.value(section, key);
+    return text ? readIniInteger(*text, defaultValue) : defaultValue;
+}
+
+std::string readIniString(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view defaultValue) {
+    return iniString(IniDocument::load(path), section, key, defaultValue);
+}
+
+bool writeIniString(const std::string& path, std::string_view section, std::string_view key,
+                    std::string_view value) {
+    IniDocument ini = IniDocument::load(path);
+    ini.setValue(section, key, value);
+    return ini.save(path);
+}
+
+} // namespace korvel

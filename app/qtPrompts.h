@@ -1,0 +1,16 @@
+#pragma once
+
+#include "app/prompts.h"
+
+namespace korvel {
+
+// The dialogs a user sees.
+class QtPrompts final : public Prompts {
+public:
+    void critical(const QString& text) override;
+    bool confirm(const QString& title, const QString& text, PromptIcon icon) override;
+    QString openFileName(const QString& title, const QString& filter) override;
+    QString saveFileName(const QString& title, const QString& filter) override;
+};
+
+} // namespace korvel

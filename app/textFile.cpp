@@ -1,0 +1,86 @@
+#include "app/textFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace korvel {
+
+bool isValidUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        std::size_t extra = 0;
+        uint32_t code = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            code = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            code = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            code = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= bytes.size())
+            return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto cc = static_cast<unsigned char>(bytes[i + k]);
+            if ((cc & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (cc & 0x3F);
+        }
+        // Overlong forms, surrogates and values past the last code point are not UTF-8.
+        static constexpr uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
+        if (code < minimum[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::string latin1ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            out.push_back(ch);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+bool readTextFile(const std::string& path, std::string& text) {
+    text.clear();
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    text = isValidUtf8(view) ? std::string(view) : latin1ToUtf8(view);
+    return true;
+}
+
+bool writeTextFileAtomically(const std::string& path, std::string_view text) {
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const auto size = static_cast<qint64>(text.size());
+    if (file.write(text.data(), size) != size) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace korvel

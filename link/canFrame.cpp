@@ -1,0 +1,219 @@
+#include "link/canFrame.h"
+
+#include "link/numberText.h"
+
+#include <cmath>
+
+namespace korvel {
+
+std::string bitrateName(int index) {
+    if (index < 0 || index >= static_cast<int>(kBitrates.size()))
+        return {};
+    return kBitrates[static_cast<std::size_t>(index)].name;
+}
+
+std::string bitrateCommand(int index, std::string_view userBitrate) {
+    if (index == kUserBitrateIndex)
+        return "s" + std::string(userBitrate);
+    return "S" + std::to_string(index);
+}
+
+uint16_t peakBitTiming(int index, std::string_view userBitrate) {
+    if (index == kUserBitrateIndex) {
+        const int32_t value = readHexNumber(userBitrate);
+        // A signed 16-bit register: a text too large for it leaves the value 0.
+        if (leadingHexDigits(userBitrate) > 4 || value < 0 || value > 0xFFFF)
+            return 0;
+        return static_cast<uint16_t>(value);
+    }
+    if (index < 0 || index >= static_cast<int>(kBitrates.size()))
+        return 0;
+    return kBitrates[static_cast<std::size_t>(index)].peakBtr0Btr1;
+}
+
+int versionNumber(std::string_view reply) {
+    if (reply.size() < 2)
+        return 0;
+    const std::string_view digits = reply.substr(1, 4);
+    int value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            break;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::string firmwareText(std::string_view reply) {
+    if (versionNumber(reply) <= 0)
+        return {};
+    const std::string_view major = reply.substr(1, 2);
+    const std::string_view minor = reply.size() > 3 ? reply.substr(3, 2) : std::string_view{};
+    return "Firmware: V" + std::to_string(static_cast<int>(readNumber(major))) + "." + std::string(minor);
+}
+
+ShortText<12> timestampText(int64_t milliseconds, char decimalSeparator) {
+    if (milliseconds < 0)
+        milliseconds = 0;
+    const int64_t whole = milliseconds / 1000;
+    const int64_t fraction = milliseconds % 1000;
+    ShortText<12> out;
+    const std::string integer = (whole < 10 ? "0" : "") + std::to_string(whole);
+    out.append(integer);
+    out.push_back(decimalSeparator);
+    out.push_back(static_cast<char>('0' + fraction / 100));
+    out.push_back(static_cast<char>('0' + fraction / 10 % 10));
+    out.push_back(static_cast<char>('0' + fraction % 10));
+    return out;
+}
+
+void takeCompleteLines(std::string_view text, LineCutter& state, std::vector<std::string_view>& lines) {
+    lines.clear();
+    if (text.empty())
+        return;
+
+    // Only text that continues a pending line needs joining; otherwise the lines point into the input.
+    std::string_view source = text;
+    if (!state.pendingLine.empty()) {
+        state.joined.assign(state.pendingLine);
+        state.joined.append(text);
+        source = state.joined;
+        state.pendingLine.clear();
+    }
+
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t cr = source.find('\r', start);
+        if (cr == std::string_view::npos)
+            break;
+        if (state.discarding)
+            state.discarding = false; // the tail of an over-long line ends here
+        else
+            lines.push_back(source.substr(start, cr - start));
+        start = cr + 1;
+    }
+
+    const std::string_view rest = source.substr(start);
+    if (state.discarding)
+        return;
+    if (rest.size() > LineCutter::kMaxPendingLine) {
+        state.discarding = true;
+        return;
+    }
+    state.pendingLine.assign(rest);
+}
+
+bool decodeFrameLine(std::string_view line, char decimalSeparator, CanFrame& frame) {
+    if (line.empty())
+        return false;
+    const char kind = line[0];
+    if (kind != 't' && kind != 'T' && kind != 'r' && kind != 'R')
+        return false;
+
+    frame.isExtended = kind == 'T' || kind == 'R';
+    frame.isRemote = kind == 'r' || kind == 'R';
+    const std::size_t idLength = frame.isExtended ? 8 : 3;
+    const auto piece = [&line](std::size_t pos, std::size_t n) {
+        return pos < line.size() ? line.substr(pos, n) : std::string_view{};
+    };
+
+    frame.idText.assign(piece(1, idLength));
+    const std::size_t dlcPos = 1 + idLength;
+    const std::string_view dlcChar = piece(dlcPos, 1);
+    int dlc = (!dlcChar.empty() && dlcChar[0] >= '0' && dlcChar[0] <= '9') ? dlcChar[0] - '0' : 0;
+    // Classic CAN carries at most eight bytes; a larger code means eight.
+    if (dlc > 8)
+        dlc = 8;
+    frame.dlc = static_cast<uint8_t>(dlc);
+
+    const std::size_t dataPos = dlcPos + 1;
+    frame.dataText.clear();
+    std::size_t timestampPos = dataPos;
+    if (frame.isRemote) {
+        frame.dataText.assign("RTR");
+    } else {
+        for (int k = 0; k < dlc; ++k) {
+            if (k > 0)
+                frame.dataText.push_back(' ');
+            frame.dataText.append(piece(dataPos + 2 * static_cast<std::size_t>(k), 2));
+        }
+        timestampPos = dataPos + 2 * static_cast<std::size_t>(dlc);
+    }
+
+    const int32_t stamp = readHexNumber(piece(timestampPos, 4));
+    frame.timestampMs = stamp & 0xFFFF;
+    frame.timestampText = timestampText(frame.timestampMs, decimalSeparator);
+    return true;
+}
+
+std::optional<CanFrame> decodeFrameLine(std::string_view line, char decimalSeparator) {
+    CanFrame frame;
+    if (!decodeFrameLine(line, decimalSeparator, frame))
+        return std::nullopt;
+    return frame;
+}
+
+std::string encodeFrameLine(std::string_view idText, std::string_view dlcText, std::string_view dataText) {
+    const bool extended = idText.size() >= 4;
+    const bool remote = dataText == "RTR";
+    std::string line;
+    line.reserve(1 + idText.size() + dlcText.size() + dataText.size());
+    line.push_back(remote ? (extended ? 'R' : 'r') : (extended ? 'T' : 't'));
+    line.append(idText);
+    if (remote) {
+        line.push_back('0');
+        return line;
+    }
+    line.append(dlcText);
+    for (char c : dataText)
+        if (c != ' ')
+            line.push_back(c);
+    return line;
+}
+
+PeakMessage peakMessageFromRow(std::string_view idText, std::string_view dlcText, std::string_view dataText) {
+    PeakMessage message;
+    message.id = static_cast<uint32_t>(readHexNumber(idText));
+    message.msgType = idText.size() > 3 ? kPeakExtended : 0;
+    // The record holds eight data bytes; a larger length would write past them.
+    const int32_t length = roundHalfEven(readNumber(dlcText));
+    message.len = static_cast<uint8_t>(length < 0 ? 0 : (length > 8 ? 8 : length));
+    if (dataText == "RTR") {
+        message.msgType |= kPeakRemote;
+        return message;
+    }
+    for (std::size_t i = 0; i < message.len; ++i) {
+        const std::size_t pos = 3 * i;
+        const std::string_view pair = pos < dataText.size() ? dataText.substr(pos, 2) : std::string_view{};
+        message.data[i] = static_cast<uint8_t>(readHexNumber(pair) & 0xFF);
+    }
+    return message;
+}
+
+CanFrame frameFromPeakMessage(const PeakMessage& message, double secondsSinceMidnight, char decimalSeparator) {
+    CanFrame frame;
+    frame.isExtended = (message.msgType & kPeakExtended) != 0;
+    frame.isRemote = (message.msgType & kPeakRemote) != 0;
+    const std::string hex = upperHex(message.id, 8);
+    frame.idText.assign(frame.isExtended ? std::string_view(hex).substr(hex.size() - 8)
+                                         : std::string_view(hex).substr(hex.size() - 3));
+    frame.dlc = message.len > 8 ? 8 : message.len;
+    if (frame.isRemote) {
+        frame.dataText.assign("RTR");
+    } else {
+        for (std::size_t i = 0; i < frame.dlc; ++i) {
+            if (i > 0)
+                frame.dataText.push_back(' ');
+            frame.dataText.append(upperHex(message.data[i], 2));
+        }
+    }
+    if (!(secondsSinceMidnight >= 0) || !std::isfinite(secondsSinceMidnight))
+        secondsSinceMidnight = 0;
+    const auto ms = static_cast<int64_t>(std::llround(secondsSinceMidnight * 1000.0));
+    frame.timestampMs = static_cast<int32_t>(ms % 60000);
+    // The Tracer shows seconds modulo 100 with three decimals.
+    frame.timestampText = timestampText(ms % 100000, decimalSeparator);
+    return frame;
+}
+
+} // namespace korvel

@@ -1,0 +1,36 @@
+#pragma once
+
+// The transmit list's rows, shown by listTransmit.
+
+#include "transmit/txRow.h"
+
+#include <QAbstractTableModel>
+
+#include <vector>
+
+namespace korvel {
+
+class TxListModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { colId, colDlc, colData, colPeriod, colCount, colComment, columnCount_ };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    [[nodiscard]] const std::vector<TxRow>& rows() const { return rows_; }
+    [[nodiscard]] const TxRow& row(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
+    int appendRow(const TxRow& row);
+    void removeRowAt(int index);
+    void setRow(int index, const TxRow& row);
+    void setAllCounts(const std::string& count);
+
+private:
+    std::vector<TxRow> rows_;
+};
+
+} // namespace korvel
