@@ -1,0 +1,176 @@
+#include "app/basGlobal.h"
+#include "app/frMain.h"
+#include "app/iniFile.h"
+#include "support/scriptedPrompts.h"
+#include "support/tempDir.h"
+#include "transmit/txListModel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        basGlobal = GlobalState{};
+        basGlobal.iniPath = tmp.file("Korvel.ini");
+    }
+
+    std::unique_ptr<frMain> openWindow() {
+        auto window = std::make_unique<frMain>();
+        window->load();
+        return window;
+    }
+
+    // Hidden actions report themselves disabled, so states are checked in the Tracer view.
+    std::unique_ptr<frMain> openTracerWindow() {
+        auto window = openWindow();
+        window->runToolbarCommand(QStringLiteral("tracer"));
+        return window;
+    }
+
+    static bool enabled(frMain& w, const char* name) {
+        if (QAction* a = w.toolbarAction(QString::fromLatin1(name)))
+            return a->isEnabled();
+        return w.findChild<QPushButton*>(QString::fromLatin1(name))->isEnabled();
+    }
+    static QString picture(frMain& w, const char* key) {
+        return w.toolbarAction(QString::fromLatin1(key))->property("picture").toString();
+    }
+    static QAction* menu(frMain& w, const char* name) { return w.findChild<QAction*>(QString::fromLatin1(name)); }
+
+    test::TempDir tmp;
+    test::PromptsScope prompts;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, FirstStartShowsTitleDefaultsAndOneTransmitRow) {
+    auto w = openWindow();
+    EXPECT_EQ(w->windowTitle(), "Korvel V2.00.02");
+    EXPECT_EQ(basGlobal.deviceKind, 0);
+    EXPECT_EQ(basGlobal.deviceNames[0], "Select CAN Device");
+    EXPECT_EQ(basGlobal.comBaudrate, "57600");
+    EXPECT_EQ(basGlobal.options, 0);
+    EXPECT_EQ(basGlobal.padSpaces, std::string(26, ' '));
+    ASSERT_EQ(w->txListModel()->rowCount(), 1);
+    EXPECT_EQ(w->txListModel()->row(0).data, "00 00 00 00 00 00 00 00");
+    EXPECT_EQ(w->statusText(1), "Not Connected");
+    EXPECT_EQ(w->statusText(3), "Filter: Off");
+    EXPECT_EQ(w->statusText(4), "Normal Mode");
+    EXPECT_FALSE(w->pollTimer()->isActive());
+}
+
+TEST_F(MainWindowTest, ControlsFollowTheConnectionState) {
+    auto w = openTracerWindow();
+    for (const char* name : {"record", "step", "play", "loop", "cmdSend", "cmdResumeAll", "cmdStopAll"})
+        EXPECT_FALSE(enabled(*w, name)) << name;
+    EXPECT_TRUE(enabled(*w, "settings"));
+
+    w->showConnectedState();
+    for (const char* name : {"record", "step", "play", "loop", "cmdSend", "cmdResumeAll", "cmdStopAll"})
+        EXPECT_TRUE(enabled(*w, name)) << name;
+    EXPECT_FALSE(enabled(*w, "settings"));
+    EXPECT_FALSE(menu(*w, "mnuSettings")->isEnabled());
+    EXPECT_EQ(menu(*w, "mnuConnect")->text(), "Disconnect");
+    EXPECT_EQ(picture(*w, "connect"), "disconnect");
+    EXPECT_EQ(w->statusText(1), "Connected to 10 kbit/s");
+
+    w->setStatusText(2, QStringLiteral("Firmware: V10.13"));
+    w->showDisconnectedState();
+    EXPECT_EQ(menu(*w, "mnuConnect")->text(), "Connect");
+    EXPECT_EQ(picture(*w, "connect"), "connect");
+    EXPECT_EQ(w->statusText(1), "Not Connected");
+    EXPECT_EQ(w->statusText(2), "");
+    EXPECT_TRUE(menu(*w, "mnuSettings")->isEnabled());
+}
+
+TEST_F(MainWindowTest, ListenOnlyConnectionEnablesOnlyRecording) {
+    auto w = openTracerWindow();
+    basGlobal.setOption(optListenOnly, true);
+    basGlobal.canBitrateIndex = 6;
+    w->showConnectedState();
+    EXPECT_TRUE(enabled(*w, "record"));
+    for (const char* name : {"step", "play", "loop", "cmdSend", "cmdResumeAll", "cmdStopAll"})
+        EXPECT_FALSE(enabled(*w, name)) << name;
+    EXPECT_EQ(w->statusText(1), "Connected to 500 kbit/s");
+}
+
+TEST_F(MainWindowTest, ViewSwitchShowsTracerButtonsAndEndsRecording) {
+    auto w = openWindow();
+    w->show();
+    EXPECT_FALSE(w->toolbarAction("record")->isVisible());
+    EXPECT_FALSE(w->tracer()->isVisible());
+
+    w->runToolbarCommand(QStringLiteral("tracer"));
+    EXPECT_TRUE(basGlobal.hasOption(optTracerMode));
+    EXPECT_TRUE(w->tracer()->isVisible());
+    for (const char* key : {"record", "step", "play", "loop"})
+        EXPECT_TRUE(w->toolbarAction(QString::fromLatin1(key))->isVisible()) << key;
+    EXPECT_EQ(menu(*w, "mnuTracer")->text(), "Monitor");
+    EXPECT_EQ(picture(*w, "tracer"), "monitor");
+
+    basGlobal.isRecording = true;
+    w->applyViewMode();
+    EXPECT_EQ(picture(*w, "record"), "pause");
+
+    menu(*w, "mnuTracer")->trigger();
+    EXPECT_FALSE(basGlobal.isRecording);
+    EXPECT_FALSE(w->tracer()->isVisible());
+    EXPECT_EQ(menu(*w, "mnuTracer")->text(), "Tracer");
+    w->runToolbarCommand(QStringLiteral("tracer"));
+    EXPECT_EQ(picture(*w, "record"), "record");
+}
+
+TEST_F(MainWindowTest, LoopToggleAndUnknownToolbarKeys) {
+    auto w = openWindow();
+    w->runToolbarCommand(QStringLiteral("loop"));
+    EXPECT_TRUE(basGlobal.hasOption(optLoop));
+    EXPECT_EQ(picture(*w, "loop"), "loopon");
+    w->runToolbarCommand(QStringLiteral("Loop")); // keys compare exactly
+    w->runToolbarCommand(QStringLiteral("nothing"));
+    EXPECT_TRUE(basGlobal.hasOption(optLoop));
+    w->runToolbarCommand(QStringLiteral("loop"));
+    EXPECT_EQ(picture(*w, "loop"), "loop");
+}
+
+TEST_F(MainWindowTest, FilterAndModePanelsFollowTheStoredOptions) {
+    writeIniString(basGlobal.iniPath, "Options", "Options",
+                   std::to_string(optMaskFilter | optRangeFilter | optListenOnly | optLoop));
+    auto w = openWindow();
+    EXPECT_EQ(w->statusText(3), "Filter: Mask & Range");
+    EXPECT_EQ(w->statusText(4), "Listen Only");
+    EXPECT_EQ(picture(*w, "loop"), "loopon");
+}
+
+TEST_F(MainWindowTest, ClosingSavesSettingsAndAMaximisedWindowKeepsItsNormalRectangle) {
+    {
+        auto w = openWindow();
+        w->setGeometry(100, 120, 800, 600);
+        w->show();
+        w->showMaximized();
+        QApplication::processEvents();
+        basGlobal.comPort = "9";
+        w->close();
+    }
+    const IniDocument ini = IniDocument::load(basGlobal.iniPath);
+    EXPECT_EQ(ini.value("Options", "Comport"), "9");
+    EXPECT_EQ(ini.value("Position", "WindowState"), "2");
+    const int width = std::stoi(ini.value("Position", "Width").value_or("0"));
+    EXPECT_GT(width, 0);
+    EXPECT_TRUE(ini.value("Position", "Split").has_value());
+
+    basGlobal = GlobalState{};
+    basGlobal.iniPath = tmp.file("Korvel.ini");
+    auto again = openWindow();
+    EXPECT_TRUE(again->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(basGlobal.comPort, "9");
+}
