@@ -2,6 +2,7 @@
 
 #include "app/basGlobal.h"
 #include "app/buttonIcons.h"
+#include "link/connection.h"
 #include "receive/monitorModel.h"
 #include "transmit/txListModel.h"
 
@@ -104,6 +105,17 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     tiCAN = new QTimer(this);
     tiCAN->setObjectName(QStringLiteral("tiCAN"));
     tiCAN->setInterval(100);
+
+    LinkWindow linkWindow;
+    linkWindow.showConnectedState = [this] { showConnectedState(); };
+    linkWindow.showDisconnectedState = [this] { showDisconnectedState(); };
+    linkWindow.setStatusText = [this](int panel, const QString& text) { setStatusText(panel, text); };
+    linkWindow.setConnectEnabled = [this](bool on) { mnuConnect->setEnabled(on); };
+    linkWindow.setPollTimerEnabled = [this](bool on) { on ? tiCAN->start() : tiCAN->stop(); };
+    linkWindow.stopTransmitTimers = [] {};
+    linkWindow.clearMonitor = [this] { monitorModel_->clear(); };
+    linkWindow.resetTransmitCounts = [this] { txListModel_->setAllCounts("0"); };
+    link_ = std::make_unique<LinkController>(basGlobal, std::move(linkWindow));
 
     buildMenus();
     buildToolbar();
@@ -312,6 +324,11 @@ void frMain::buildTransmitPane(QWidget* pane) {
     layout->addLayout(bottom);
 
     connect(cmdTransmitAdd, &QPushButton::clicked, this, &frMain::addTxRow);
+    connect(cmdSend, &QPushButton::clicked, this, [this] {
+        const QModelIndex current = listTransmit->currentIndex();
+        if (current.isValid())
+            transmitRow(current.row() + 1);
+    });
 
     connect(imgTxFull, &QToolButton::clicked, this, [this] {
         basGlobal.setOption(optTxPaneFull, true);

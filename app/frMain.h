@@ -10,6 +10,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -28,6 +29,7 @@ class QToolButton;
 
 namespace korvel {
 
+class LinkController;
 class MonitorModel;
 class TxListModel;
 
@@ -53,6 +55,10 @@ public:
     [[nodiscard]] MonitorModel* monitorModel() const { return monitorModel_; }
     [[nodiscard]] TxListModel* txListModel() const { return txListModel_; }
     [[nodiscard]] QTimer* pollTimer() const { return tiCAN; }
+    [[nodiscard]] LinkController& link() const { return *link_; }
+
+    // Sends transmit row `row` (from 1) when connected and adds one to its count.
+    void transmitRow(int row);
     [[nodiscard]] QPlainTextEdit* tracer() const { return txtTracer; }
 
     // Free height between toolbar and status bar, in twips.
@@ -162,6 +168,7 @@ private:
 
     QTimer* tiCAN = nullptr;
 
+    std::unique_ptr<LinkController> link_;
     MonitorModel* monitorModel_ = nullptr;
     TxListModel* txListModel_ = nullptr;
     bool closing_ = false;

@@ -6,6 +6,9 @@
 #include "app/frmAbout.h"
 #include "app/settingsLocation.h"
 #include "link/canFrame.h"
+#include "link/connection.h"
+#include "link/numberText.h"
+#include "link/frmSettings.h"
 #include "receive/monitorModel.h"
 #include "transmit/txListModel.h"
 
@@ -196,9 +199,29 @@ void frMain::showAbout() {
 }
 
 // Commands whose work arrives with the link, receive, transmit and file features.
-void frMain::connectCommand() {}
-void frMain::resetCommand() {}
-void frMain::settingsCommand() {}
+void frMain::connectCommand() {
+    link_->connectCommand();
+}
+
+void frMain::resetCommand() {
+    link_->resetLink();
+}
+
+void frMain::settingsCommand() {
+    const QString openPort = link_->transport().isSerialOpen() ? serialPortName(basGlobal.comPort) : QString();
+    frmSettings dialog(basGlobal, fillDeviceList(openPort), [this](const QString& text) { setStatusText(4, text); },
+                       this);
+    dialog.exec();
+}
+
+void frMain::transmitRow(int row) {
+    if (!basGlobal.isConnected || row < 1 || row > txListModel_->rowCount())
+        return;
+    TxRow updated = txListModel_->row(row - 1);
+    link_->transmit(updated.id, updated.dlc, updated.data);
+    updated.count = std::to_string(static_cast<long long>(readNumber(updated.count)) + 1);
+    txListModel_->setRow(row - 1, updated);
+}
 void frMain::filterCommand() {}
 void frMain::clearReceiveView() {}
 void frMain::toggleDetailsWindow() {}
@@ -219,8 +242,7 @@ void frMain::closeSecondaryWindows() {}
 void frMain::closeEvent(QCloseEvent* event) {
     if (!closing_) {
         closing_ = true;
-        tiCAN->stop();
-        showDisconnectedState();
+        link_->disconnectLink();
         saveSettings();
         closeSecondaryWindows();
     }

@@ -1,0 +1,160 @@
+#include "link/connection.h"
+
+#include "app/basGlobal.h"
+#include "app/prompts.h"
+#include "link/pcan_usb.h"
+
+#include <QCoreApplication>
+
+namespace korvel {
+
+namespace {
+
+const QString kWarningText = QStringLiteral("Connecting to the CANBUS of machines or vehicles might be dangerous.\r"
+                                            "The author is not responsible for damages.\r"
+                                            "Continue on your own risk.");
+const QString kNotResponding = QStringLiteral("CAN Interface not responding!");
+
+void yieldOnce() {
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+LinkController::LinkController(GlobalState& state, LinkWindow window)
+    : state_(state), window_(std::move(window)) {}
+
+TransportSettings LinkController::transportSettings() const {
+    return {state_.deviceKind, state_.comPort, state_.comBaudrate, state_.hasOption(optRtsHandshake)};
+}
+
+void LinkController::connectCommand() {
+    if (state_.isConnected) {
+        disconnectLink();
+    } else {
+        if (!state_.hasOption(optRiskAccepted)) {
+            if (!prompts().confirm(QStringLiteral("Warning!"), kWarningText, PromptIcon::critical)) {
+                window_.showDisconnectedState();
+                return;
+            }
+            state_.setOption(optRiskAccepted, true);
+        }
+        window_.setConnectEnabled(false);
+        yieldOnce();
+        connectLink();
+    }
+    window_.setConnectEnabled(true);
+}
+
+bool LinkController::initialisePeak() {
+    const uint16_t timing = peakBitTiming(state_.canBitrateIndex, state_.userBitrate);
+    return pcan_usb::CAN_Init(timing, 1) == 0;
+}
+
+void LinkController::failConnection() {
+    disconnectLink();
+    prompts().critical(kNotResponding);
+}
+
+void LinkController::connectLink() {
+    window_.showDisconnectedState();
+    window_.setStatusText(1, QStringLiteral("Connecting..."));
+
+    if (state_.deviceKind == devicePeakUsb) {
+        transport_.openTransport(transportSettings());
+        yieldOnce();
+        if (!initialisePeak()) {
+            failConnection();
+            return;
+        }
+        char version[pcan_usb::kVersionBufferSize] = {};
+        if (pcan_usb::CAN_VersionInfo(version) == 0) {
+            const std::string text(version);
+            const auto lineFeed = text.find('\n');
+            if (lineFeed != std::string::npos && lineFeed >= 1)
+                window_.setStatusText(2, QString::fromLatin1(text.substr(0, lineFeed)));
+        }
+    } else {
+        if (!transport_.openTransport(transportSettings())) {
+            // The sequence ends here; the window shows again that nothing is connected.
+            window_.showDisconnectedState();
+            return;
+        }
+        std::string firmware = firmwareText(transport_.sendCommand("v"));
+        if (firmware.empty())
+            firmware = firmwareText(transport_.sendCommand("V"));
+        if (firmware.empty()) {
+            failConnection();
+            return;
+        }
+        window_.setStatusText(2, QString::fromStdString(firmware));
+
+        transport_.sendCommand("C");
+        yieldOnce();
+        transport_.sendCommand(bitrateCommand(state_.canBitrateIndex, state_.userBitrate));
+        yieldOnce();
+        transport_.sendCommand(state_.hasOption(optTimestamp) ? "Z1" : "Z0");
+        yieldOnce();
+        sendFilterCommands();
+        yieldOnce();
+        transport_.sendCommand(state_.hasOption(optListenOnly) ? "L" : "O");
+    }
+
+    yieldOnce();
+    window_.setPollTimerEnabled(true);
+    window_.showConnectedState();
+}
+
+void LinkController::sendFilterCommands() {
+    transport_.sendCommand("C");
+    yieldOnce();
+    if (state_.hasOption(optMaskFilter)) {
+        transport_.sendCommand("m" + state_.acceptanceMaskText);
+        yieldOnce();
+        transport_.sendCommand("M" + state_.acceptanceCodeText);
+    } else {
+        transport_.sendCommand("mFFFFFFFF");
+    }
+    yieldOnce();
+    transport_.sendCommand(state_.hasOption(optListenOnly) ? "L" : "O");
+}
+
+void LinkController::applyAcceptanceFilter() {
+    if (!state_.isConnected)
+        return;
+    sendFilterCommands();
+}
+
+void LinkController::disconnectLink() {
+    transport_.sendCommand("C");
+    window_.stopTransmitTimers();
+    window_.setPollTimerEnabled(false);
+    state_.isReplaying = false;
+    transport_.closeTransport();
+    window_.showDisconnectedState();
+}
+
+void LinkController::resetLink() {
+    transport_.closeTransport();
+    if (state_.isConnected) {
+        // The link must never stay marked connected with its transport closed.
+        if (transport_.deviceKind() == devicePeakUsb) {
+            if (!initialisePeak())
+                failConnection();
+        } else if (!transport_.openTransport(transportSettings())) {
+            disconnectLink(); // the open error has been shown
+        }
+    }
+    window_.clearMonitor();
+    window_.resetTransmitCounts();
+    window_.setConnectEnabled(true);
+}
+
+bool LinkController::transmit(std::string_view idText, std::string_view dlcText, std::string_view dataText) {
+    if (!state_.isConnected)
+        return false;
+    transport_.writeFrame(idText, dlcText, dataText);
+    return true;
+}
+
+} // namespace korvel

@@ -1,0 +1,55 @@
+#pragma once
+
+// Takes the link from closed to receiving and back: the connect command with its one-time warning, the
+// connection sequence of each device kind, disconnect, Reset and the acceptance filter update.
+
+#include "link/transport.h"
+
+#include <QString>
+
+#include <functional>
+#include <string>
+
+namespace korvel {
+
+struct GlobalState;
+
+// What the sequence changes in the main window, handed over by the window so this code includes none of it.
+struct LinkWindow {
+    std::function<void()> showConnectedState;
+    std::function<void()> showDisconnectedState;
+    std::function<void(int panel, const QString& text)> setStatusText;
+    std::function<void(bool enabled)> setConnectEnabled;
+    std::function<void(bool enabled)> setPollTimerEnabled;
+    std::function<void()> stopTransmitTimers;
+    std::function<void()> clearMonitor;
+    std::function<void()> resetTransmitCounts;
+};
+
+class LinkController {
+public:
+    LinkController(GlobalState& state, LinkWindow window);
+
+    void connectCommand();
+    void connectLink();
+    void disconnectLink();
+    void resetLink();
+    void applyAcceptanceFilter();
+
+    // Sends a transmit row's frame when connected; false when nothing was sent.
+    bool transmit(std::string_view idText, std::string_view dlcText, std::string_view dataText);
+
+    [[nodiscard]] LinkTransport& transport() { return transport_; }
+
+private:
+    [[nodiscard]] TransportSettings transportSettings() const;
+    void sendFilterCommands();
+    bool initialisePeak();
+    void failConnection();
+
+    GlobalState& state_;
+    LinkWindow window_;
+    LinkTransport transport_;
+};
+
+} // namespace korvel

@@ -1,0 +1,45 @@
+#pragma once
+
+// Keyboard rules of the register and identifier fields: typed letters become upper case and only the
+// allowed characters pass; Backspace, copy, paste and the navigation keys keep working. Pasted text is
+// not checked here.
+
+#include <QObject>
+#include <QString>
+
+namespace korvel {
+
+class UpperHexKeyFilter final : public QObject {
+    Q_OBJECT
+public:
+    // `extra` lists further characters that may be typed (for example ",").
+    explicit UpperHexKeyFilter(QObject* parent, QString extra = {});
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QString extra_;
+};
+
+// Swallows typed characters, so a drop-down list changes only by picking an entry.
+class NoTypingFilter final : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// Selects a line edit's whole text when it gains the focus.
+class SelectAllOnFocus final : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+} // namespace korvel

@@ -1,0 +1,89 @@
+#pragma once
+
+// The three ways to reach an adapter: a serial port ("COM"), an FTDI USB chip ("USB") and the PEAK library
+// ("PEAKUSB"). Opens, sends one command and collects its reply, reads what arrived, writes frames, closes.
+// Messages for the user go through the prompts seam with their exact texts.
+
+#include "link/basD2XX.h"
+#include "link/canFrame.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QSerialPort;
+
+namespace korvel {
+
+// Seconds of a monotonic clock with four decimals; tests replace it so budgets run instantly.
+[[nodiscard]] double clockSeconds();
+using ClockFunction = std::function<double()>;
+void setClockSeconds(ClockFunction clock); // an empty function restores the real clock
+
+// The settings a transport needs, taken from the shared state by the caller.
+struct TransportSettings {
+    int deviceKind = 0;
+    std::string comPort;
+    std::string comBaudrate;
+    bool rtsHandshake = false;
+};
+
+// The serial port for a port text: digits only name a numbered port, anything else a port name or path.
+[[nodiscard]] QString serialPortName(const std::string& comPort);
+
+// Entries of the settings dialog's device list: serial ports, FTDI devices, "PEAKUSB" last.
+[[nodiscard]] std::vector<std::string> fillDeviceList(const QString& openPortName = {});
+
+class LinkTransport final : public QObject {
+    Q_OBJECT
+public:
+    LinkTransport();
+    ~LinkTransport() override;
+
+    // False stops the connection sequence. Shows the open errors itself.
+    bool openTransport(const TransportSettings& settings);
+    // The reply with its CR or BELL, or what came before the wait ended; empty when nothing is open.
+    std::string sendCommand(std::string_view command);
+    // Everything received since the last call. False when the adapter is gone: the port is then closed.
+    bool readAvailable(std::string& text);
+    // One frame line followed by CR, or one PEAK message; nothing is awaited.
+    void writeFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText);
+    void closeTransport();
+
+    // A PEAK read: 0 with a message, QRCVEMPTY when drained, other values as the library gives them.
+    uint32_t readPeakMessage(PeakMessage& message);
+    [[nodiscard]] static bool isFatalPeakStatus(uint32_t status);
+
+    [[nodiscard]] int deviceKind() const { return kind_; }
+    [[nodiscard]] bool isSerialOpen() const;
+    [[nodiscard]] bool adapterLost() const { return lost_; }
+    [[nodiscard]] QSerialPort* serialPort() const { return comCAN_.get(); }
+
+    // Reply waits end after this many seconds of the command clock.
+    static constexpr double kReplyBudgetSeconds = 3.0;
+    static constexpr uint32_t kFtdiReadTimeoutMs = 300;
+    static constexpr uint32_t kFtdiWriteTimeoutMs = 300;
+    static constexpr uint32_t kFtdiReadChunk = 256;
+
+signals:
+    // Emitted once when the adapter disappears while open.
+    void adapterVanished();
+
+private:
+    std::string sendSerialCommand(std::string_view command);
+    std::string sendUsbCommand(std::string_view command);
+    void markLost();
+    void waitForSerialData(int milliseconds);
+
+    int kind_ = 0;
+    std::unique_ptr<QSerialPort> comCAN_;
+    basD2XX::FT_HANDLE ftdiHandle_ = nullptr;
+    bool ftdiOpen_ = false;
+    bool lost_ = false;
+};
+
+} // namespace korvel

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Starts the virtual adapter and a copy of Korvel set up to use it. The copy keeps its settings in
+# build/demo/Korvel.ini, so the settings of Korvel started any other way are never touched.
+#   scripts/demo.sh BUILD_DIR [korvel-sim options...]
+set -euo pipefail
+build=$(cd "${1:?build folder}" && pwd)
+shift || true
+
+demo="$build/demo"
+mkdir -p "$demo"
+cp -f "$build/app/korvel" "$demo/korvel"
+link="$demo/korvel-sim.tty"
+
+"$build/sim/korvel-sim" --link "$link" "$@" >"$demo/korvel-sim.log" 2>&1 &
+sim=$!
+trap 'kill "$sim" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [[ -L "$link" ]] && break; sleep 0.1; done
+if [[ ! -L "$link" ]]; then
+    echo "The virtual adapter did not start:" >&2
+    cat "$demo/korvel-sim.log" >&2
+    exit 1
+fi
+
+ini="$demo/Korvel.ini"
+if [[ ! -f "$ini" ]]; then
+    printf '[Options]\r\nComport=%s\r\nDevice=1\r\nBaudrate=6\r\n' "$link" >"$ini"
+else
+    # Point the demo's own settings at the adapter again; every other setting stays as the user left it.
+    sed -i -e "s|^Comport=.*|Comport=$link\r|I" -e "s|^Device=.*|Device=1\r|I" "$ini"
+fi
+
+echo "Virtual adapter on $(readlink "$link"); press Connect in Korvel."
+"$demo/korvel"
