@@ -1,0 +1,10 @@
+# Fails unless the library's dynamic symbol table defines exactly ShowCanSetup.
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^ \n]+\n" names "${symbols}")
+list(TRANSFORM names STRIP)
+if(NOT names STREQUAL "ShowCanSetup")
+    message(FATAL_ERROR "exported symbols: ${names}")
+endif()
