@@ -29,7 +29,8 @@ template <typename T> void pushBounded(std::deque<T>& log, T entry) {
 
 AdapterEngine::AdapterEngine(uint64_t seed)
     : traffic_(seed), sink_([this](const SimFrame& frame, int64_t dueUs) { deliver(frame, dueUs); }),
-      faultRng_(seed ^ 0x5DEECE66DULL) {}
+      faultRng_(seed ^ 0x5DEECE66DULL) {
+}
 
 int64_t AdapterEngine::clampTime(int64_t nowUs) {
     // A clock that steps back must not reorder traffic or make timestamps negative.
@@ -77,14 +78,15 @@ void AdapterEngine::advance(int64_t nowUs) {
     generateUntil(clampTime(nowUs));
 }
 
-// Timed actions take effect at their own time, between the frames due before and after it.
+// A timed action takes effect at its own time: frames due before it are sent as things were, frames due
+// at that very time already see the change ("at 1s vanish" sends nothing stamped 1 s).
 void AdapterEngine::generateUntil(int64_t nowUs) {
     while (firstOpenUs_ && nextAction_ < timeline_.size() && !vanished_) {
         const int64_t at = *firstOpenUs_ + timeline_[nextAction_].afterOpenUs;
         if (at > nowUs) {
             break;
         }
-        traffic_.generate(at, sink_);
+        traffic_.generate(at - 1, sink_);
         runTimeline(at);
     }
     if (!vanished_) {
@@ -442,8 +444,9 @@ void AdapterEngine::applyScenario(const Scenario& scenario) {
         setRate(*scenario.rate);
     }
     timeline_.insert(timeline_.end(), scenario.timeline.begin(), scenario.timeline.end());
-    std::stable_sort(timeline_.begin() + static_cast<std::ptrdiff_t>(nextAction_), timeline_.end(),
-                     [](const TimedAction& a, const TimedAction& b) { return a.afterOpenUs < b.afterOpenUs; });
+    std::stable_sort(
+        timeline_.begin() + static_cast<std::ptrdiff_t>(nextAction_), timeline_.end(),
+        [](const TimedAction& a, const TimedAction& b) { return a.afterOpenUs < b.afterOpenUs; });
     for (Fault fault : scenario.faults) {
         setFault(fault, true);
     }

@@ -56,7 +56,8 @@ bool loadScenarioFile(korvel::sim::AdapterEngine& engine, const QString& path, Q
     }
     const QByteArray text = file.read(korvel::sim::kMaxScenarioBytes + 1);
     std::string problem;
-    if (!engine.loadScenario(std::string_view(text.constData(), static_cast<size_t>(text.size())), &problem)) {
+    if (!engine.loadScenario(std::string_view(text.constData(), static_cast<size_t>(text.size())),
+                             &problem)) {
         *error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(problem));
         return false;
     }
@@ -74,16 +75,16 @@ int main(int argc, char* argv[]) {
         "Virtual CAN adapter on a pseudo-terminal. Prints the terminal's path, then serves the ASCII line\n"
         "protocol until interrupted. Faults: split, lowercase, silent, bellonly, garbage, vanish."));
     parser.addHelpOption();
-    const QCommandLineOption linkOption(QStringLiteral("link"), QStringLiteral("Keep a symbolic link at <path>."),
-                                        QStringLiteral("path"));
+    const QCommandLineOption linkOption(
+        QStringLiteral("link"), QStringLiteral("Keep a symbolic link at <path>."), QStringLiteral("path"));
     const QCommandLineOption scenarioOption(QStringLiteral("scenario"),
                                             QStringLiteral("Load a scenario file (docs/scenario.md)."),
                                             QStringLiteral("file"));
     const QCommandLineOption rateOption(QStringLiteral("rate"),
                                         QStringLiteral("Extra load in frames per second (0 to 1000000)."),
                                         QStringLiteral("n"));
-    const QCommandLineOption faultOption(QStringLiteral("fault"), QStringLiteral("Switch a fault on; repeatable."),
-                                         QStringLiteral("name"));
+    const QCommandLineOption faultOption(
+        QStringLiteral("fault"), QStringLiteral("Switch a fault on; repeatable."), QStringLiteral("name"));
     const QCommandLineOption versionOption(QStringLiteral("version"),
                                            QStringLiteral("Version reply, e.g. V1013 or v0205."),
                                            QStringLiteral("text"));
@@ -123,14 +124,21 @@ int main(int argc, char* argv[]) {
     }
     if (parser.isSet(versionOption)) {
         const QString text = parser.value(versionOption);
-        if (text.size() < 2 || text.size() > 32 || (text[0] != QLatin1Char('v') && text[0] != QLatin1Char('V'))) {
+        if (text.size() < 2 || text.size() > 32 ||
+            (text[0] != QLatin1Char('v') && text[0] != QLatin1Char('V'))) {
             std::fprintf(stderr, "korvel-sim: --version wants a reply such as V1013\n");
             return 2;
         }
         engine.setVersionReply(text[0].toLatin1(), text.toStdString());
     }
     if (parser.isSet(tickOption)) {
-        adapter.setTickInterval(parser.value(tickOption).toInt());
+        bool ok = false;
+        const int tick = parser.value(tickOption).toInt(&ok);
+        if (!ok || tick < 1 || tick > 1000) {
+            std::fprintf(stderr, "korvel-sim: --tick wants milliseconds from 1 to 1000\n");
+            return 2;
+        }
+        adapter.setTickInterval(tick);
     }
 
     const QString linkPath = parser.value(linkOption);

@@ -22,7 +22,7 @@ struct PeriodicFrameSpec {
     SimFrame frame; // identifier, kind, DLC and the fixed bytes
     int64_t periodUs = 100'000;
     std::array<ByteKind, 8> kinds{};
-    int signal = -1;         // >= 0: the payload comes from the built-in vehicle's signal of that number
+    int signal = -1;          // >= 0: the payload comes from the built-in vehicle's signal of that number
     uint16_t permille = 1000; // chance that a due frame is actually sent, for "occasional" frames
     bool answersRtr = false;  // a remote request for this identifier gets the current payload at once
 };

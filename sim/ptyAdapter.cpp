@@ -110,7 +110,7 @@ void PtyAdapter::setClock(std::function<int64_t()> nowUs) {
 
 void PtyAdapter::setTickInterval(int milliseconds) {
     if (timer_) {
-        timer_->setInterval(std::max(0, milliseconds));
+        timer_->setInterval(std::max(1, milliseconds)); // 0 would spin a core whenever the loop is idle
     }
 }
 

@@ -47,7 +47,8 @@ bool TrafficGenerator::addRtrAnswer(const SimFrame& answer) {
 }
 
 void TrafficGenerator::setRate(double framesPerSecond, int64_t nowUs) {
-    if (!std::isfinite(framesPerSecond) || framesPerSecond < 0) {
+    // Below one frame in 100 s the schedule's arithmetic would overflow; such a stream is off anyway.
+    if (!std::isfinite(framesPerSecond) || framesPerSecond < kMinRate) {
         framesPerSecond = 0;
     }
     rate_ = std::min(framesPerSecond, kMaxRate);

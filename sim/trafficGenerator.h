@@ -22,6 +22,7 @@ public:
     static constexpr size_t kMaxRtrAnswers = 256;
     static constexpr uint32_t kLoadIds = 2048;
     static constexpr double kMaxRate = 1'000'000.0;
+    static constexpr double kMinRate = 0.01;
     // A caller that comes back late gets at most this much of the past; a real bus would not wait either.
     static constexpr int64_t kMaxCatchUpUs = 1'000'000;
 

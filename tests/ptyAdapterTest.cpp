@@ -67,8 +67,9 @@ public:
         return text;
     }
     std::string readLines(size_t count) {
-        return readUntil(
-            [count](const std::string& text) { return static_cast<size_t>(std::ranges::count(text, '\r')) >= count; });
+        return readUntil([count](const std::string& text) {
+            return static_cast<size_t>(std::ranges::count(text, '\r')) >= count;
+        });
     }
 
     [[nodiscard]] ssize_t lastRead() const { return lastRead_; }
@@ -104,7 +105,8 @@ TEST(PtyAdapter, StreamsFramesOnTheInjectedClock) {
     host.write("S6\rZ1\rO\r");
     std::string text = host.readLines(3);
     now = 50 * kMs;
-    text += host.readUntil([&text](const std::string& more) { return std::ranges::count(text + more, '\r') >= 9; });
+    text += host.readUntil(
+        [&text](const std::string& more) { return std::ranges::count(text + more, '\r') >= 9; });
     EXPECT_EQ(text, "\r\r\rt1001000000\rt100101000A\rt1001020014\rt100103001E\rt1001040028\rt1001050032\r");
 }
 

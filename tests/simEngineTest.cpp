@@ -85,29 +85,15 @@ TEST(SimEngineCommands, RefuseWhatIsMalformedOrOutOfState) {
         const char* reply;
     };
     // Closed channel, no bitrate yet.
-    for (const Case& c : std::initializer_list<Case>{{"V", "V1013\r"},
-                                                     {"vX", "\a"},
-                                                     {"Q", "\a"},
-                                                     {"O", "\a"}, // no bitrate set
-                                                     {"L", "\a"},
-                                                     {"S9", "\a"},
-                                                     {"S", "\a"},
-                                                     {"S66", "\a"},
-                                                     {"s03", "\a"},
-                                                     {"s12345", "\a"},
-                                                     {"s0G1C", "\a"},
-                                                     {"s031C", "\r"},
-                                                     {"s01C", "\r"},
-                                                     {"s0A1B2C", "\r"},
-                                                     {"Z2", "\a"},
-                                                     {"Z1", "\r"},
-                                                     {"m7FF0000", "\a"},
-                                                     {"m7FF00000", "\r"},
-                                                     {"M1ab00000", "\r"},
-                                                     {"MXYZ00000", "\a"},
-                                                     {"t1230", "\a"}, // closed
-                                                     {"C", "\r"},     // closing a closed channel is fine
-                                                     {"L", "\r"}}) {
+    for (const Case& c : std::initializer_list<Case>{
+             {"V", "V1013\r"},   {"vX", "\a"},        {"Q", "\a"},         {"O", "\a"}, // no bitrate set
+             {"L", "\a"},        {"S9", "\a"},        {"S", "\a"},         {"S66", "\a"},
+             {"s03", "\a"},      {"s12345", "\a"},    {"s0G1C", "\a"},     {"s031C", "\r"},
+             {"s01C", "\r"},     {"s0A1B2C", "\r"},   {"Z2", "\a"},        {"Z1", "\r"},
+             {"m7FF0000", "\a"}, {"m7FF00000", "\r"}, {"M1ab00000", "\r"}, {"MXYZ00000", "\a"},
+             {"t1230", "\a"}, // closed
+             {"C", "\r"},     // closing a closed channel is fine
+             {"L", "\r"}}) {
         EXPECT_EQ(host.send(c.command), c.reply) << c.command;
     }
     EXPECT_EQ(host.engine.bitrateCommand(), "s0A1B2C");
@@ -116,8 +102,12 @@ TEST(SimEngineCommands, RefuseWhatIsMalformedOrOutOfState) {
     EXPECT_TRUE(host.engine.timestampsOn());
     EXPECT_TRUE(host.engine.listenOnly());
     // Open: registers are locked, timestamps are not.
-    for (const Case& c : std::initializer_list<Case>{
-             {"S4", "\a"}, {"s031C", "\a"}, {"mFFFFFFFF", "\a"}, {"M00000000", "\a"}, {"O", "\a"}, {"Z0", "\r"}}) {
+    for (const Case& c : std::initializer_list<Case>{{"S4", "\a"},
+                                                     {"s031C", "\a"},
+                                                     {"mFFFFFFFF", "\a"},
+                                                     {"M00000000", "\a"},
+                                                     {"O", "\a"},
+                                                     {"Z0", "\r"}}) {
         EXPECT_EQ(host.send(c.command), c.reply) << c.command;
     }
     EXPECT_EQ(host.engine.bitrateCommand(), "s0A1B2C");
@@ -171,9 +161,48 @@ TEST(SimEngineCommands, RepliesStayBoundedWhenTheHostNeverReads) {
     for (int i = 0; i < 300'000; ++i) {
         host.engine.hostWrite("v\r", host.now);
     }
-    EXPECT_LE(host.engine.pendingHostBytes(), AdapterEngine::kMaxHostQueueBytes + AdapterEngine::kReplySlackBytes);
+    EXPECT_LE(host.engine.pendingHostBytes(),
+              AdapterEngine::kMaxHostQueueBytes + AdapterEngine::kReplySlackBytes);
     EXPECT_GT(host.engine.overruns(), 0U);
     EXPECT_EQ(host.engine.commandLog().size(), AdapterEngine::kMaxLogEntries);
+}
+
+TEST(SimEngineCommands, RandomBytesNeverUpsetTheAdapter) {
+    Host host;
+    Rng rng(42);
+    for (int round = 0; round < 200; ++round) {
+        std::string noise;
+        for (int i = 0; i < 500; ++i) {
+            const uint8_t byte = rng.byte();
+            // Frame letters and CRs often enough that every command handler sees broken input.
+            noise.push_back(byte < 20   ? '\r'
+                            : byte < 60 ? "tTrRsSmMvVZOLC"[byte % 14]
+                                        : static_cast<char>(byte));
+        }
+        host.engine.hostWrite(noise, host.now);
+        host.now += 10 * kMs;
+        host.engine.advance(host.now);
+        host.engine.takeHostBytes(rng.below(4096));
+    }
+    EXPECT_LE(host.engine.pendingHostBytes(),
+              AdapterEngine::kMaxHostQueueBytes + AdapterEngine::kReplySlackBytes);
+    host.engine.takeHostBytes();
+    host.send("C");
+    host.engine.setVehicleEnabled(false);
+    host.engine.takeHostBytes();
+    EXPECT_EQ(host.send("V"), "V1013\r");
+
+    for (int round = 0; round < 200; ++round) {
+        std::string text;
+        for (int i = 0; i < 200; ++i) {
+            const uint8_t byte = rng.byte();
+            text.push_back(byte < 30 ? '\n' : byte < 60 ? ' ' : static_cast<char>(byte));
+        }
+        std::string error;
+        if (!parseScenario(text, &error)) {
+            EXPECT_THAT(error, ::testing::StartsWith("line "));
+        }
+    }
 }
 
 TEST(SimEngineRemote, AnswersRequestsForItsIdentifiersAfterTheAcknowledgement) {
@@ -493,10 +522,11 @@ TEST(SimScenario, AFullFileSetsUpTheAdapter) {
     EXPECT_EQ(host.engine.rate(), 1000.0);
     host.send("S6");
     host.send("O");
-    EXPECT_EQ(lines(host.runFor(kSecond)).size(), 1001U + 11U); // both start on the dot
-    EXPECT_EQ(host.runFor(kSecond), "");                        // silent from 1 s
-    EXPECT_EQ(lines(host.runFor(kSecond / 2)).size(), 500U + 5U);
-    EXPECT_EQ(lines(host.runFor(400 * kMs)).size(), 4U); // load stopped at 2.5 s
+    // Load every 1 ms and the frame every 100 ms, both from the opening on the dot.
+    EXPECT_EQ(lines(host.runFor(999 * kMs)).size(), 1000U + 10U);
+    EXPECT_EQ(host.runFor(kSecond), "");                        // silent from 1 s to 2 s
+    EXPECT_EQ(lines(host.runFor(401 * kMs)).size(), 401U + 5U); // 2.0 s to 2.4 s
+    EXPECT_EQ(lines(host.runFor(500 * kMs)).size(), 99U + 5U);  // load stops at 2.5 s
     EXPECT_FALSE(host.engine.vanished());
     host.runFor(100 * kMs);
     EXPECT_TRUE(host.engine.vanished());

@@ -169,8 +169,9 @@ KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_ListDevices(void* arg1, void*
         if (index >= devices.size()) {
             return logged(s, indexed, FT_DEVICE_NOT_FOUND);
         }
-        return logged(s, indexed, copyField(*devices[index], field ? field : FT_OPEN_BY_SERIAL_NUMBER,
-                                            static_cast<char*>(arg2)));
+        return logged(
+            s, indexed,
+            copyField(*devices[index], field ? field : FT_OPEN_BY_SERIAL_NUMBER, static_cast<char*>(arg2)));
     }
     if (flags & FT_LIST_ALL) {
         if (!arg1 || !arg2) {
@@ -181,8 +182,8 @@ KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_ListDevices(void* arg1, void*
             if (!buffers[i]) {
                 return logged(s, call, FT_INVALID_PARAMETER);
             }
-            if (const FT_STATUS status = copyField(*devices[i], field ? field : FT_OPEN_BY_SERIAL_NUMBER,
-                                                   buffers[i])) {
+            if (const FT_STATUS status =
+                    copyField(*devices[i], field ? field : FT_OPEN_BY_SERIAL_NUMBER, buffers[i])) {
                 return logged(s, call, status);
             }
         }
@@ -205,7 +206,8 @@ KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_OpenEx(void* arg1, uint32_t f
         return logged(s, call, FT_INVALID_PARAMETER);
     }
     *handle = nullptr;
-    if (flags != FT_OPEN_BY_SERIAL_NUMBER && flags != FT_OPEN_BY_DESCRIPTION && flags != FT_OPEN_BY_LOCATION) {
+    if (flags != FT_OPEN_BY_SERIAL_NUMBER && flags != FT_OPEN_BY_DESCRIPTION &&
+        flags != FT_OPEN_BY_LOCATION) {
         return logged(s, call, FT_INVALID_PARAMETER);
     }
     if (const uint32_t failure = s.failures.of("FT_OpenEx")) {
@@ -256,10 +258,11 @@ KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_SetBaudRate(FT_HANDLE handle,
 }
 
 KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_SetTimeouts(FT_HANDLE handle, uint32_t readTimeout,
-                                                              uint32_t writeTimeout) {
+                                                               uint32_t writeTimeout) {
     State& s = state();
     std::lock_guard lock(s.mutex);
-    const std::string call = "FT_SetTimeouts " + std::to_string(readTimeout) + " " + std::to_string(writeTimeout);
+    const std::string call =
+        "FT_SetTimeouts " + std::to_string(readTimeout) + " " + std::to_string(writeTimeout);
     Handle* h = nullptr;
     if (const FT_STATUS status = usable(s, handle, "FT_SetTimeouts", &h)) {
         return logged(s, call, status);
@@ -271,7 +274,7 @@ KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_SetTimeouts(FT_HANDLE handle,
 }
 
 KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_Write(FT_HANDLE handle, void* buffer, uint32_t count,
-                                                        uint32_t* written) {
+                                                         uint32_t* written) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     if (written) {
@@ -299,7 +302,7 @@ KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_Write(FT_HANDLE handle, void*
 // Never blocks: without FT_SetTimeouts a real read would wait for every byte asked for, so such a read is
 // counted for the tests instead.
 KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_Read(FT_HANDLE handle, void* buffer, uint32_t count,
-                                                       uint32_t* returned) {
+                                                        uint32_t* returned) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     if (returned) {
@@ -352,7 +355,7 @@ KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_GetQueueStatus(FT_HANDLE hand
 }
 
 KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t bits,
-                                                                         uint8_t stopBits, uint8_t parity) {
+                                                                          uint8_t stopBits, uint8_t parity) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     Handle* h = nullptr;
@@ -362,12 +365,13 @@ KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_SetDataCharacteristics(FT_HAN
                   usable(s, handle, "FT_SetDataCharacteristics", &h));
 }
 
-KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_SetFlowControl(FT_HANDLE handle, uint16_t flow, uint8_t xon,
-                                                                 uint8_t xoff) {
+KORVEL_FAKE_EXPORT FT_STATUS KORVEL_VENDOR_CALL FT_SetFlowControl(FT_HANDLE handle, uint16_t flow,
+                                                                  uint8_t xon, uint8_t xoff) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     Handle* h = nullptr;
-    return logged(s, "FT_SetFlowControl " + hex(flow) + " " + std::to_string(xon) + " " + std::to_string(xoff),
+    return logged(s,
+                  "FT_SetFlowControl " + hex(flow) + " " + std::to_string(xon) + " " + std::to_string(xoff),
                   usable(s, handle, "FT_SetFlowControl", &h));
 }
 
@@ -433,8 +437,8 @@ KORVEL_FAKE_EXPORT void korvelFakeFtdi_failDeviceField(int index, uint32_t field
     if (index < 0 || static_cast<size_t>(index) >= s.devices.size()) {
         return;
     }
-    (field == FT_OPEN_BY_DESCRIPTION ? s.devices[index]->descriptionFailure : s.devices[index]->serialFailure) =
-        status;
+    (field == FT_OPEN_BY_DESCRIPTION ? s.devices[index]->descriptionFailure
+                                     : s.devices[index]->serialFailure) = status;
 }
 
 KORVEL_FAKE_EXPORT void korvelFakeFtdi_failCall(const char* function, uint32_t status) {

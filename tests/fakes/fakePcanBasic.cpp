@@ -88,8 +88,8 @@ struct State {
     }
 
     [[nodiscard]] bool passes(const SimFrame& frame) const {
-        return filter == PCAN_FILTER_OPEN || (filter == PCAN_FILTER_CUSTOM && frame.id >= filterFrom &&
-                                              frame.id <= filterTo);
+        return filter == PCAN_FILTER_OPEN ||
+               (filter == PCAN_FILTER_CUSTOM && frame.id >= filterFrom && frame.id <= filterTo);
     }
 };
 
@@ -140,8 +140,8 @@ TPCANStatus copyNumber(uint32_t value, void* buffer, uint32_t length) {
 } // namespace
 
 KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_Initialize(TPCANHandle channel, uint16_t btr0btr1,
-                                                                uint8_t hwType, uint32_t ioPort,
-                                                                uint16_t interrupt) {
+                                                                 uint8_t hwType, uint32_t ioPort,
+                                                                 uint16_t interrupt) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     const std::string call = "CAN_Initialize " + hex(channel) + " " + hex(btr0btr1) + " " +
@@ -158,6 +158,7 @@ KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_Initialize(TPCANHandle cha
     switch (s.engine->binaryInit(btr0btr1, s.clock.nowUs())) {
     case BinaryStatus::Ok:
         s.initialized = true;
+        s.filter = PCAN_FILTER_OPEN; // a fresh channel receives everything
         s.overrunsSeen = s.engine->overruns();
         return logged(s, call, PCAN_ERROR_OK);
     case BinaryStatus::AlreadyOpen:
@@ -205,7 +206,7 @@ KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_GetStatus(TPCANHandle chan
 }
 
 KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_Read(TPCANHandle channel, TPCANMsg* message,
-                                                          TPCANTimestamp* timestamp) {
+                                                           TPCANTimestamp* timestamp) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     if (const TPCANStatus status = channelReady(s, channel, "CAN_Read")) {
@@ -277,10 +278,11 @@ KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_Write(TPCANHandle channel,
 }
 
 KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_GetValue(TPCANHandle channel, uint8_t parameter,
-                                                              void* buffer, uint32_t length) {
+                                                               void* buffer, uint32_t length) {
     State& s = state();
     std::lock_guard lock(s.mutex);
-    const std::string call = "CAN_GetValue " + hex(channel) + " " + hex(parameter) + " " + std::to_string(length);
+    const std::string call =
+        "CAN_GetValue " + hex(channel) + " " + hex(parameter) + " " + std::to_string(length);
     if (const uint32_t failure = s.failures.of("CAN_GetValue")) {
         return logged(s, call, failure);
     }
@@ -291,7 +293,8 @@ KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_GetValue(TPCANHandle chann
         return logged(s, call, copyText(s.apiVersion, buffer, length, true));
     }
     if (channel == PCAN_NONEBUS) {
-        return logged(s, call, parameter == PCAN_CHANNEL_VERSION ? PCAN_ERROR_ILLHANDLE : PCAN_ERROR_ILLPARAMTYPE);
+        return logged(s, call,
+                      parameter == PCAN_CHANNEL_VERSION ? PCAN_ERROR_ILLHANDLE : PCAN_ERROR_ILLPARAMTYPE);
     }
     if (channel != PCAN_USBBUS1) {
         return logged(s, call, PCAN_ERROR_ILLHW);
@@ -318,10 +321,11 @@ KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_GetValue(TPCANHandle chann
 }
 
 KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_SetValue(TPCANHandle channel, uint8_t parameter,
-                                                              void* buffer, uint32_t length) {
+                                                               void* buffer, uint32_t length) {
     State& s = state();
     std::lock_guard lock(s.mutex);
-    const std::string call = "CAN_SetValue " + hex(channel) + " " + hex(parameter) + " " + std::to_string(length);
+    const std::string call =
+        "CAN_SetValue " + hex(channel) + " " + hex(parameter) + " " + std::to_string(length);
     if (const TPCANStatus status = channelReady(s, channel, "CAN_SetValue")) {
         return logged(s, call, status);
     }
@@ -345,7 +349,7 @@ KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_SetValue(TPCANHandle chann
 
 // Each call widens one custom range to take in the new one, as the library's message filter does.
 KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_FilterMessages(TPCANHandle channel, uint32_t from,
-                                                                    uint32_t to, uint8_t mode) {
+                                                                     uint32_t to, uint8_t mode) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     const std::string call = "CAN_FilterMessages " + hex(from) + " " + hex(to) + " " + hex(mode);
@@ -379,7 +383,7 @@ KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_Reset(TPCANHandle channel)
 }
 
 KORVEL_FAKE_EXPORT TPCANStatus KORVEL_VENDOR_CALL CAN_GetErrorText(TPCANStatus error, uint16_t language,
-                                                                  char* buffer) {
+                                                                   char* buffer) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     const std::string call = "CAN_GetErrorText " + hex(error) + " " + hex(language);
