@@ -3,7 +3,11 @@
 #include "app/basGlobal.h"
 #include "app/buttonIcons.h"
 #include "link/connection.h"
+#include "receive/frDetails.h"
+#include "receive/frmComment.h"
 #include "receive/monitorModel.h"
+#include "receive/receivePoll.h"
+#include "receive/tracerView.h"
 #include "transmit/txListModel.h"
 
 #include <QAction>
@@ -136,6 +140,8 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     splitter_->setChildrenCollapsible(false);
     layout->addWidget(splitter_);
     setCentralWidget(central);
+
+    setUpReceive();
 
     connect(splitter_, &QSplitter::splitterMoved, this,
             [this] { basGlobal.splitPosition = pixelsToTwips(frameTransmit->height()); });

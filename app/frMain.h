@@ -31,7 +31,11 @@ namespace korvel {
 
 class LinkController;
 class MonitorModel;
+class ReceivePoll;
+class TracerView;
 class TxListModel;
+class frDetails;
+class frmComment;
 
 class frMain final : public QMainWindow {
     Q_OBJECT
@@ -56,6 +60,13 @@ public:
     [[nodiscard]] TxListModel* txListModel() const { return txListModel_; }
     [[nodiscard]] QTimer* pollTimer() const { return tiCAN; }
     [[nodiscard]] LinkController& link() const { return *link_; }
+    [[nodiscard]] ReceivePoll& receivePoll() const { return *poll_; }
+    [[nodiscard]] TracerView* tracerView() const { return tracerView_; }
+    [[nodiscard]] frDetails* detailsWindow() const;
+    [[nodiscard]] frmComment* commentWindow() const;
+
+    // One tick of the poll timer: receive, and on a failure disconnect with "Disconnected!".
+    void pollTick();
 
     // Sends transmit row `row` (from 1) when connected and adds one to its count.
     void transmitRow(int row);
@@ -68,6 +79,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
@@ -105,6 +117,9 @@ private:
     void toggleLoop();
     void addTxRow();
     void closeSecondaryWindows();
+    void setUpReceive();
+    [[nodiscard]] int selectedMonitorRow() const;
+    void openCommentFor(int row);
     void setButtonPicture(const QString& key, const QString& picture);
 
     // Menus
@@ -169,6 +184,11 @@ private:
     QTimer* tiCAN = nullptr;
 
     std::unique_ptr<LinkController> link_;
+    std::unique_ptr<ReceivePoll> poll_;
+    TracerView* tracerView_ = nullptr;
+    QPointer<frDetails> details_;
+    QPointer<frmComment> comment_;
+    QPointer<QWidget> about_;
     MonitorModel* monitorModel_ = nullptr;
     TxListModel* txListModel_ = nullptr;
     bool closing_ = false;

@@ -9,7 +9,11 @@
 #include "link/connection.h"
 #include "link/numberText.h"
 #include "link/frmSettings.h"
+#include "receive/frDetails.h"
+#include "receive/frmComment.h"
 #include "receive/monitorModel.h"
+#include "receive/receivePoll.h"
+#include "receive/tracerView.h"
 #include "transmit/txListModel.h"
 
 #include <QAction>
@@ -195,6 +199,7 @@ void frMain::addTxRow() {
 
 void frMain::showAbout() {
     frmAbout about(this);
+    about_ = &about;
     about.exec();
 }
 
@@ -222,9 +227,6 @@ void frMain::transmitRow(int row) {
     updated.count = std::to_string(static_cast<long long>(readNumber(updated.count)) + 1);
     txListModel_->setRow(row - 1, updated);
 }
-void frMain::filterCommand() {}
-void frMain::clearReceiveView() {}
-void frMain::toggleDetailsWindow() {}
 void frMain::copyToTxList() {}
 void frMain::toggleRecording() {}
 void frMain::stepReplay() {}
@@ -234,10 +236,7 @@ void frMain::loadTrace() {}
 void frMain::saveTrace() {}
 void frMain::loadTxList() {}
 void frMain::saveTxList() {}
-void frMain::loadCommentList() {}
-void frMain::saveCommentList() {}
 
-void frMain::closeSecondaryWindows() {}
 
 void frMain::closeEvent(QCloseEvent* event) {
     if (!closing_) {

@@ -128,6 +128,7 @@ bool LinkTransport::isSerialOpen() const {
 bool LinkTransport::openTransport(const TransportSettings& s) {
     kind_ = s.deviceKind;
     lost_ = false;
+    carryOver_.clear();
     switch (s.deviceKind) {
     case 1: {
         if (isSerialOpen())
@@ -214,6 +215,14 @@ std::string LinkTransport::sendSerialCommand(std::string_view command) {
             if (comCAN_->bytesAvailable() > 0)
                 reply += comCAN_->readAll().toStdString();
         }
+        // Frames an open channel sent after the reply belong to the receive path, not to this command.
+        const auto end = reply.find_first_of("\r\a");
+        if (end != std::string::npos && end + 1 < reply.size()) {
+            carryOver_.append(reply, end + 1);
+            if (carryOver_.size() > kMaxCarryOver)
+                carryOver_.erase(0, carryOver_.size() - kMaxCarryOver);
+            reply.resize(end + 1);
+        }
         if (reply.find('\a') == std::string::npos)
             return reply;
     }
@@ -264,8 +273,10 @@ bool LinkTransport::readAvailable(std::string& text) {
     case 1:
         if (!isSerialOpen())
             return false;
+        text.swap(carryOver_);
+        carryOver_.clear();
         if (comCAN_->bytesAvailable() > 0)
-            text = comCAN_->readAll().toStdString();
+            text += comCAN_->readAll().toStdString();
         if (lost_) {
             // What was buffered before the loss is handed on; the port closes now.
             closeTransport();

@@ -68,6 +68,7 @@ public:
     static constexpr uint32_t kFtdiReadTimeoutMs = 300;
     static constexpr uint32_t kFtdiWriteTimeoutMs = 300;
     static constexpr uint32_t kFtdiReadChunk = 256;
+    static constexpr std::size_t kMaxCarryOver = 64 * 1024;
 
 signals:
     // Emitted once when the adapter disappears while open.
@@ -84,6 +85,7 @@ private:
     basD2XX::FT_HANDLE ftdiHandle_ = nullptr;
     bool ftdiOpen_ = false;
     bool lost_ = false;
+    std::string carryOver_; // received text that followed a command's reply
 };
 
 } // namespace korvel

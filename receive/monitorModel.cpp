@@ -1,10 +1,24 @@
 #include "receive/monitorModel.h"
 
+#include "receive/comments.h"
+
+#include <algorithm>
+
 namespace korvel {
 
 namespace {
+
 constexpr const char* kHeaders[] = {"ID", "DLC", "Data", "Period", "Count", "Comment (click to change)"};
+constexpr int32_t kTimeWrapMs = 60000;
+
+int32_t& rowTime(RowTimes& rowTimes, std::size_t row) {
+    // A row added while the other receive procedure was in use has no time here yet: it starts at 0.
+    if (rowTimes.size() <= row)
+        rowTimes.resize(row + 1, 0);
+    return rowTimes[row];
 }
+
+} // namespace
 
 int MonitorModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -42,12 +56,110 @@ QVariant MonitorModel::headerData(int section, Qt::Orientation orientation, int 
     return QString::fromLatin1(kHeaders[section]);
 }
 
+const MonitorRow* MonitorModel::rowAt(int row) const {
+    if (row < 0 || row >= rowCount())
+        return nullptr;
+    return &rows_[static_cast<std::size_t>(row)];
+}
+
+int MonitorModel::findRow(std::string_view idText, int dlc) const {
+    if (idText.size() > 8 || dlc < 0 || dlc > 255)
+        return -1;
+    const uint32_t row = index_.find(pairKey(idText, static_cast<uint8_t>(dlc)));
+    return row == PairIndex::npos ? -1 : static_cast<int>(row);
+}
+
 void MonitorModel::clear() {
     if (rows_.empty())
         return;
     beginResetModel();
     rows_.clear();
+    index_.clear();
     endResetModel();
+}
+
+void MonitorModel::setComment(int row, std::string comment) {
+    if (row < 0 || row >= rowCount())
+        return;
+    rows_[static_cast<std::size_t>(row)].comment = std::move(comment);
+    const QModelIndex cell = index(row, colComment);
+    emit dataChanged(cell, cell, {Qt::DisplayRole});
+}
+
+void MonitorModel::setStoredComments(std::string_view listText) {
+    if (rows_.empty())
+        return;
+    CommentIndex comments;
+    comments.setList(listText);
+    for (MonitorRow& r : rows_)
+        r.comment.assign(comments.stored(r.id).value_or(std::string_view{}));
+    emit dataChanged(index(0, colComment), index(rowCount() - 1, colComment), {Qt::DisplayRole});
+}
+
+void updateMonitorRows(MonitorModel& model, std::span<const PollEntry> entries, RowTimes& rowTimes,
+                       const CommentFunction& commentFor) {
+    std::vector<MonitorRow>& rows = model.rows_;
+    std::vector<MonitorRow>& added = model.newRows_;
+    std::vector<int>& changed = model.changedRows_;
+    added.clear();
+    changed.clear();
+    const std::size_t existing = rows.size();
+
+    for (const PollEntry& entry : entries) {
+        const PairKey key = pairKey(entry.idText.view(), entry.dlc);
+        const uint32_t found = model.index_.find(key);
+        if (found == PairIndex::npos) {
+            const std::size_t row = existing + added.size();
+            model.index_.insert(key, static_cast<uint32_t>(row));
+            // A new row measures its first period from its own first frame.
+            rowTime(rowTimes, row) = entry.timestampMs;
+            MonitorRow& r = added.emplace_back();
+            r.id.assign(entry.idText.view());
+            r.dlc = entry.dlc;
+            r.data.assign(entry.dataText.view());
+            r.count = entry.frameCount;
+            if (commentFor)
+                commentFor(r.id, r.data, r.comment);
+            continue;
+        }
+        const std::size_t row = found;
+        MonitorRow& r = row < existing ? rows[row] : added[row - existing];
+        int32_t& last = rowTime(rowTimes, row);
+        int64_t elapsed = static_cast<int64_t>(entry.timestampMs) - last;
+        if (elapsed < 0)
+            elapsed += kTimeWrapMs;
+        last = entry.timestampMs;
+        r.data.assign(entry.dataText.view());
+        r.period = entry.frameCount > 0 ? elapsed / entry.frameCount : 0;
+        r.count += entry.frameCount;
+        if (commentFor)
+            commentFor(r.id, r.data, r.comment);
+        else
+            r.comment.clear();
+        if (row < existing)
+            changed.push_back(static_cast<int>(row));
+    }
+
+    if (!added.empty()) {
+        const int first = static_cast<int>(existing);
+        model.beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);
+        std::move(added.begin(), added.end(), std::back_inserter(rows));
+        model.endInsertRows();
+        added.clear();
+    }
+
+    if (changed.empty())
+        return;
+    std::sort(changed.begin(), changed.end());
+    const QList<int> roles{Qt::DisplayRole};
+    std::size_t runStart = 0;
+    for (std::size_t i = 1; i <= changed.size(); ++i) {
+        if (i < changed.size() && changed[i] <= changed[i - 1] + 1)
+            continue;
+        emit model.dataChanged(model.index(changed[runStart], MonitorModel::colData),
+                               model.index(changed[i - 1], MonitorModel::colComment), roles);
+        runStart = i;
+    }
 }
 
 } // namespace korvel

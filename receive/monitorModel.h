@@ -2,10 +2,16 @@
 
 // The Monitor's rows, one per identifier text and data length, shown by listReceive.
 
+#include "receive/monitorFold.h"
+#include "receive/pairIndex.h"
+
 #include <QAbstractTableModel>
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvel {
@@ -18,6 +24,10 @@ struct MonitorRow {
     uint64_t count = 0;
     std::string comment;
 };
+
+// Writes the comment to show for an identifier and data text into `comment` (its storage is reused).
+using CommentFunction =
+    std::function<void(std::string_view idText, std::string_view dataText, std::string& comment)>;
 
 class MonitorModel final : public QAbstractTableModel {
     Q_OBJECT
@@ -32,10 +42,32 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     [[nodiscard]] const std::vector<MonitorRow>& rows() const { return rows_; }
-    void clear();
+    // Null when `row` is not a row (for example -1, nothing selected).
+    [[nodiscard]] const MonitorRow* rowAt(int row) const;
+    // The first row of the pair, or -1.
+    [[nodiscard]] int findRow(std::string_view idText, int dlc) const;
 
-protected:
+    // Removes every row at once; the time tables stay as they are.
+    void clear();
+    // The comment dialog's "Ok": the text as typed, placeholders expanded at the row's next update.
+    void setComment(int row, std::string comment);
+    // After loading a comment list: each row's stored comment as stored, or empty.
+    void setStoredComments(std::string_view listText);
+
+private:
+    friend void updateMonitorRows(MonitorModel& model, std::span<const PollEntry> entries, RowTimes& rowTimes,
+                                  const CommentFunction& commentFor);
+
     std::vector<MonitorRow> rows_;
+    PairIndex index_;                 // (id, dlc) -> row, in step with rows_
+    std::vector<int> changedRows_;    // scratch, reused between polls
+    std::vector<MonitorRow> newRows_; // scratch, reused between polls
 };
+
+// Folds one poll's entries into the rows: a pair's row gets the entry's data, a period from the row's
+// last time, its count and a fresh comment; a pair without a row gets a new row at the end. Views hear of
+// it once per poll: one insertion for all new rows and coalesced dataChanged ranges for the rest.
+void updateMonitorRows(MonitorModel& model, std::span<const PollEntry> entries, RowTimes& rowTimes,
+                       const CommentFunction& commentFor);
 
 } // namespace korvel

@@ -1,0 +1,118 @@
+// One receive poll on the Monitor path: fold 2,000 frames of up to 2,048 identifiers and write them into the
+// Monitor's rows, with and without a list view attached.
+
+#include "link/canFrame.h"
+#include "receive/comments.h"
+#include "receive/monitorFold.h"
+#include "receive/monitorModel.h"
+
+#include <QApplication>
+#include <QTableView>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace korvel;
+
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "korvel_bench";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (app == nullptr)
+        app = new QApplication(argc, argv);
+    return *app;
+}
+
+// 2,048 distinct identifiers (half standard, half extended); poll p carries frames p*2000 ... p*2000+1999
+// of the endless cycle through them, so every poll updates 2,000 existing rows.
+std::vector<CanFrame> trafficFrames(int identifiers, int count, int offset) {
+    std::vector<CanFrame> frames;
+    frames.reserve(static_cast<std::size_t>(count));
+    char line[64];
+    for (int i = 0; i < count; ++i) {
+        const int n = (offset + i) % identifiers;
+        if (n % 2 == 0)
+            std::snprintf(line, sizeof line, "t%03X8%016X%04X", n / 2, offset + i, (offset + i) % 60000);
+        else
+            std::snprintf(line, sizeof line, "T%08X8%016X%04X", 0x1000000 + n, offset + i,
+                          (offset + i) % 60000);
+        frames.push_back(decodeFrameLine(line, '.').value());
+    }
+    return frames;
+}
+
+std::string commentList(int identifiers) {
+    std::string list;
+    for (int n = 1; n < identifiers; n += 16) {
+        char id[16];
+        std::snprintf(id, sizeof id, n % 2 == 0 ? "%03X" : "%08X", n % 2 == 0 ? n / 2 : 0x1000000 + n);
+        setStoredComment(list, id, n % 32 == 1 ? "Speed <DEC>" : "Door state");
+    }
+    return list;
+}
+
+void monitorPoll(benchmark::State& state, bool withView) {
+    application();
+    constexpr int kIdentifiers = 2048;
+    constexpr int kFramesPerPoll = 2000;
+    MonitorModel model;
+    std::unique_ptr<QTableView> view;
+    if (withView) {
+        view = std::make_unique<QTableView>();
+        view->setModel(&model);
+        view->resize(900, 500);
+        view->show();
+    }
+    RowTimes times;
+    MonitorFold fold;
+    CommentIndex comments;
+    const std::string list = commentList(kIdentifiers);
+    const auto commentFor = [&](std::string_view id, std::string_view data, std::string& out) {
+        frameComment(id, data, comments, 0, out);
+    };
+    std::vector<std::vector<CanFrame>> polls;
+    for (int p = 0; p < 8; ++p)
+        polls.push_back(trafficFrames(kIdentifiers, kFramesPerPoll, p * kFramesPerPoll));
+    // The first polls create the rows; what is measured is the steady state.
+    for (int p = 0; p < 2; ++p) {
+        fold.begin();
+        for (const CanFrame& f : trafficFrames(kIdentifiers, kIdentifiers, p))
+            fold.add(f);
+        comments.setList(list);
+        updateMonitorRows(model, fold.entries(), times, commentFor);
+    }
+    std::size_t p = 0;
+    for (auto _ : state) {
+        fold.begin();
+        for (const CanFrame& f : polls[p++ % polls.size()])
+            fold.add(f);
+        comments.setList(list);
+        updateMonitorRows(model, fold.entries(), times, commentFor);
+        if (view)
+            QCoreApplication::processEvents();
+        benchmark::DoNotOptimize(model.rows().data());
+    }
+    state.counters["rows"] = model.rowCount();
+    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(kFramesPerPoll) * state.iterations(),
+                                                    benchmark::Counter::kIsRate);
+}
+
+void BM_MonitorPoll(benchmark::State& state) {
+    monitorPoll(state, false);
+}
+void BM_MonitorPollWithView(benchmark::State& state) {
+    monitorPoll(state, true);
+}
+
+} // namespace
+
+BENCHMARK(BM_MonitorPoll)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MonitorPollWithView)->Unit(benchmark::kMicrosecond);

@@ -1,0 +1,73 @@
+#pragma once
+
+// The details window: one frame's data bytes as hexadecimal, bits, decimal with bars, and neighbouring
+// byte pairs as 16-bit integers in Motorola or Intel order. Not modal; it remembers its position.
+
+#include "receive/detailsData.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <string>
+#include <string_view>
+
+class QCheckBox;
+class QLineEdit;
+class QProgressBar;
+class QRadioButton;
+
+namespace korvel {
+
+class MonitorModel;
+
+class frDetails final : public QWidget {
+    Q_OBJECT
+public:
+    // Places itself where it was last closed (settings file `iniPath`); Motorola order selected. Deletes
+    // itself when closed.
+    explicit frDetails(std::string iniPath, QWidget* parent = nullptr);
+
+    // Fills the byte, bit and integer boxes. Never fails.
+    void showDetailsData(const QString& dataText);
+    void setCommentText(const QString& comment);
+    // A frame from a Monitor row or a Tracer line: title, comment and data.
+    void showFrame(const QString& idText, const QString& dataText, const QString& comment);
+    // A clicked Tracer line: the comment box shows the identifier's stored comment as typed (placeholders
+    // not expanded), or nothing when it has none.
+    void showTracerFrame(const QString& idText, const QString& dataText, std::string_view commentListText);
+
+    [[nodiscard]] const QString& idText() const { return idText_; }
+    [[nodiscard]] ByteOrder byteOrder() const;
+
+    QLineEdit* txtComment = nullptr;
+    std::array<QLineEdit*, 8> txtByteHex{};
+    std::array<QCheckBox*, 64> chBit{};
+    std::array<QLineEdit*, 8> txtByte{};
+    std::array<QProgressBar*, 8> barByte{};
+    QRadioButton* optMotorola = nullptr;
+    QRadioButton* Option1 = nullptr;
+    std::array<QLineEdit*, 7> txtInteger{};
+    std::array<QProgressBar*, 7> barInteger{};
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void showIntegers();
+
+    std::string iniPath_;
+    QString idText_;
+    std::array<int, 8> values_{};
+};
+
+// Shows the details of a Monitor row: creates the window when it is closed, fills it from the row and
+// raises it. Nothing happens when `row` is not a row of the model (an empty list, nothing selected).
+frDetails* openDetails(QPointer<frDetails>& window, const MonitorModel& model, int row,
+                       const std::string& iniPath, QWidget* parent);
+
+// The end of a Monitor update: a shown window follows the selected row's data and comment. Nothing in the
+// Tracer view (the window keeps the clicked line) or when no row is selected.
+void refreshDetails(frDetails* window, const MonitorModel& model, int selectedRow, bool tracerView);
+
+} // namespace korvel

@@ -1,0 +1,67 @@
+#include "receive/tracerLine.h"
+
+#include "link/numberText.h"
+
+#include <QStringList>
+
+#include <charconv>
+
+namespace korvel {
+
+namespace {
+
+void appendPadded(std::string& out, std::string_view text, std::size_t width) {
+    out.append(text);
+    if (text.size() < width)
+        out.append(width - text.size(), ' ');
+}
+
+} // namespace
+
+void appendTracerLine(std::string& batch, const CanFrame& frame, std::string_view timeText,
+                      std::string_view comment) {
+    batch.append(timeText);
+    batch.push_back(' ');
+    appendPadded(batch, frame.idText.view(), kTracerIdWidth);
+    char digits[4];
+    batch.append(digits, std::to_chars(digits, digits + sizeof digits, static_cast<unsigned>(frame.dlc)).ptr);
+    batch.push_back(' ');
+    appendPadded(batch, frame.dataText.view(), kTracerDataWidth);
+    batch.append(comment);
+    batch.append("\r\n");
+}
+
+std::string formatTracerLine(const CanFrame& frame, std::string_view timeText, std::string_view comment) {
+    std::string line;
+    appendTracerLine(line, frame, timeText, comment);
+    line.resize(line.size() - 2);
+    return line;
+}
+
+std::optional<TracerFrameText> parseTracerLine(QStringView line) {
+    QString squeezed = line.toString();
+    squeezed.remove(QLatin1Char('\r'));
+    squeezed.replace(QStringLiteral("     "), QString());
+    const QStringList pieces = squeezed.split(QLatin1Char(' '));
+    // Time, identifier and length make a frame; a frame of length 0 without comment has no more pieces.
+    if (pieces.size() < 3)
+        return std::nullopt;
+    TracerFrameText frame;
+    frame.idText = pieces[1];
+    const double length = readNumber(pieces[2].toStdString());
+    for (qsizetype j = 3; j < pieces.size() && static_cast<double>(j) <= length + 2; ++j) {
+        frame.dataText += pieces[j];
+        frame.dataText += QLatin1Char(' ');
+    }
+    return frame;
+}
+
+std::optional<QChar> tracerTypedChar(QChar typed) {
+    const QChar c = typed.toUpper();
+    const char16_t u = c.unicode();
+    const bool allowed =
+        u == ' ' || u == ',' || u == 'R' || u == 'T' || (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F');
+    return allowed ? std::optional<QChar>(c) : std::nullopt;
+}
+
+} // namespace korvel

@@ -1,0 +1,42 @@
+#pragma once
+
+// The Tracer's line layout, which trace files and the replay share:
+//   columns 1-6 time, 8-16 identifier, 17 length digit, 19-42 data, 43 onward comment.
+
+#include "link/canFrame.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvel {
+
+inline constexpr std::string_view kTracerHeader = "Time   ID     DLC Data                    Comment";
+inline constexpr std::size_t kTracerIdWidth = 9;
+inline constexpr std::size_t kTracerDataWidth = 24;
+
+// One line without its line end.
+[[nodiscard]] std::string formatTracerLine(const CanFrame& frame, std::string_view timeText,
+                                           std::string_view comment);
+// Appends the line and CR LF to a poll's batch text, so a poll builds its batch without a string per frame.
+void appendTracerLine(std::string& batch, const CanFrame& frame, std::string_view timeText,
+                      std::string_view comment);
+
+// The frame a Tracer line shows, read back the way the details window needs it: runs of five blanks
+// removed, then split at blanks; piece 1 is the identifier, piece 2 the length, and as many following
+// pieces as the length promises (and exist) make the data, each followed by a blank. Nothing when the
+// line has no length piece.
+struct TracerFrameText {
+    QString idText;
+    QString dataText;
+};
+[[nodiscard]] std::optional<TracerFrameText> parseTracerLine(QStringView line);
+
+// A character typed into the Tracer: upper case, and only blank, 0-9, A-F, R, T and ",". Nothing when the
+// character is refused.
+[[nodiscard]] std::optional<QChar> tracerTypedChar(QChar typed);
+
+} // namespace korvel

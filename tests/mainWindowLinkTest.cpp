@@ -1,0 +1,116 @@
+// The main window connected to the virtual adapter: live traffic in the Monitor, an adapter that vanishes
+// while streaming, and quitting while connected.
+
+#include "app/basGlobal.h"
+#include "app/frMain.h"
+#include "app/iniFile.h"
+#include "link/connection.h"
+#include "receive/monitorModel.h"
+#include "sim/ptyAdapter.h"
+#include "support/scriptedPrompts.h"
+#include "support/tempDir.h"
+#include "transmit/txListModel.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gmock/gmock.h>
+
+using namespace korvel;
+using ::testing::ElementsAre;
+
+namespace {
+
+class MainWindowLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        basGlobal = GlobalState{};
+        basGlobal.iniPath = tmp.file("Korvel.ini");
+        ASSERT_TRUE(adapter.isOpen());
+        adapter.setClock([this] { return nowUs; });
+        writeIniString(basGlobal.iniPath, "Options", "Device", "1");
+        writeIniString(basGlobal.iniPath, "Options", "Comport", adapter.slavePath().toStdString());
+        writeIniString(basGlobal.iniPath, "Options", "Baudrate", "6");
+        writeIniString(basGlobal.iniPath, "Options", "Options", std::to_string(optRiskAccepted));
+        window = std::make_unique<frMain>();
+        window->load();
+    }
+    void TearDown() override {
+        window.reset();
+        basGlobal = GlobalState{};
+    }
+
+    // Lets the adapter stream for a while and runs the poll as its timer would.
+    void streamAndPoll(int ticks) {
+        for (int t = 0; t < ticks; ++t) {
+            nowUs += 100'000;
+            adapter.pump();
+            for (int i = 0; i < 20; ++i)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+            if (window->pollTimer()->isActive())
+                window->pollTick();
+        }
+    }
+
+    int64_t nowUs = 1'000'000;
+    test::TempDir tmp;
+    test::PromptsScope prompts;
+    sim::PtyAdapter adapter;
+    std::unique_ptr<frMain> window;
+};
+
+} // namespace
+
+TEST_F(MainWindowLinkTest, ConnectShowsFirmwareAndTrafficFillsTheMonitor) {
+    window->runToolbarCommand(QStringLiteral("connect"));
+    EXPECT_TRUE(basGlobal.isConnected);
+    EXPECT_EQ(window->statusText(1), "Connected to 500 kbit/s");
+    EXPECT_EQ(window->statusText(2), "Firmware: V10.13");
+    EXPECT_TRUE(window->pollTimer()->isActive());
+    EXPECT_FALSE(window->findChild<QAction*>("mnuSettings")->isEnabled());
+
+    streamAndPoll(10);
+    EXPECT_GT(window->monitorModel()->rowCount(), 5);
+
+    // Single Shot sends the selected transmit row and counts it.
+    window->findChild<QPushButton*>("cmdSend")->click();
+    EXPECT_EQ(window->txListModel()->row(0).count, "1");
+    streamAndPoll(2);
+    EXPECT_EQ(adapter.engine().framesTransmittedByHost(), 1U);
+}
+
+TEST_F(MainWindowLinkTest, AnAdapterVanishingMidStreamEndsInDisconnected) {
+    window->runToolbarCommand(QStringLiteral("connect"));
+    streamAndPoll(3);
+    adapter.vanish();
+    streamAndPoll(5);
+    EXPECT_THAT(prompts.log.messages, ElementsAre("Disconnected!"));
+    EXPECT_FALSE(basGlobal.isConnected);
+    EXPECT_FALSE(window->pollTimer()->isActive());
+    EXPECT_EQ(window->statusText(1), "Not Connected");
+    EXPECT_TRUE(window->findChild<QAction*>("mnuSettings")->isEnabled());
+}
+
+TEST_F(MainWindowLinkTest, ResetClearsTheMonitorAndCounts) {
+    window->runToolbarCommand(QStringLiteral("connect"));
+    streamAndPoll(5);
+    window->findChild<QPushButton*>("cmdSend")->click();
+    ASSERT_GT(window->monitorModel()->rowCount(), 0);
+    window->runToolbarCommand(QStringLiteral("reset"));
+    EXPECT_EQ(window->monitorModel()->rowCount(), 0);
+    EXPECT_EQ(window->txListModel()->row(0).count, "0");
+    EXPECT_TRUE(basGlobal.isConnected);
+}
+
+TEST_F(MainWindowLinkTest, QuittingWhileConnectedClosesTheLinkBeforeSavingSettings) {
+    window->runToolbarCommand(QStringLiteral("connect"));
+    adapter.engine().clearCommandLog();
+    window->close();
+    streamAndPoll(1);
+    EXPECT_THAT(adapter.engine().commandLog(), ElementsAre("C"));
+    EXPECT_FALSE(adapter.engine().channelOpen());
+    const IniDocument ini = IniDocument::load(basGlobal.iniPath);
+    EXPECT_EQ(ini.value("Options", "Options"), std::to_string(optRiskAccepted));
+}
