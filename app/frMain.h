@@ -186,6 +186,7 @@ private:
     std::unique_ptr<LinkController> link_;
     std::unique_ptr<ReceivePoll> poll_;
     TracerView* tracerView_ = nullptr;
+    QObject* monitorViewport_ = nullptr;
     QPointer<frDetails> details_;
     QPointer<frmComment> comment_;
     QPointer<QWidget> about_;

@@ -228,7 +228,20 @@ void frMain::transmitRow(int row) {
     txListModel_->setRow(row - 1, updated);
 }
 void frMain::copyToTxList() {}
-void frMain::toggleRecording() {}
+void frMain::toggleRecording() {
+    basGlobal.isRecording = !basGlobal.isRecording;
+    if (basGlobal.isRecording) {
+        setButtonPicture(QStringLiteral("record"), QStringLiteral("pause"));
+        toolbarAction(QStringLiteral("step"))->setEnabled(false);
+        toolbarAction(QStringLiteral("play"))->setEnabled(false);
+    } else {
+        setButtonPicture(QStringLiteral("record"), QStringLiteral("record"));
+        if (!basGlobal.hasOption(optListenOnly)) {
+            toolbarAction(QStringLiteral("step"))->setEnabled(true);
+            toolbarAction(QStringLiteral("play"))->setEnabled(true);
+        }
+    }
+}
 void frMain::stepReplay() {}
 void frMain::togglePlay() {}
 void frMain::saveRxList() {}

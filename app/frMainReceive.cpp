@@ -38,7 +38,8 @@ void frMain::setUpReceive() {
         if (details_ && details_->isVisible())
             openDetails(details_, *monitorModel_, index.row(), basGlobal.iniPath, this);
     });
-    listReceive->viewport()->installEventFilter(this);
+    monitorViewport_ = listReceive->viewport();
+    monitorViewport_->installEventFilter(this);
 
     connect(tracerView_, &TracerView::frameClicked, this, [this](const QString& id, const QString& data) {
         if (details_ && details_->isVisible())
@@ -70,7 +71,7 @@ int frMain::selectedMonitorRow() const {
 }
 
 bool frMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == listReceive->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    if (event->type() == QEvent::MouseButtonRelease && watched == monitorViewport_) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const int commentLeft = listReceive->horizontalHeader()->sectionViewportPosition(MonitorModel::colComment);
         if (commentColumnClickOpens(static_cast<int>(mouse->position().x()), commentLeft, monitorModel_->rowCount())) {

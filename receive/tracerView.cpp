@@ -34,7 +34,8 @@ TracerView::TracerView(QPlainTextEdit* tracer) : QObject(tracer), tracer_(tracer
     tracer_->setMaximumBlockCount(0);
     tracer_->setUndoRedoEnabled(false);
     tracer_->installEventFilter(this);
-    tracer_->viewport()->installEventFilter(this);
+    viewport_ = tracer_->viewport();
+    viewport_->installEventFilter(this);
 }
 
 bool TracerView::atBottom() const {
@@ -123,7 +124,9 @@ bool TracerView::eventFilter(QObject* watched, QEvent* event) {
             selectLineAtCaret();
         return false;
     }
-    if (watched == tracer_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    // The viewport is compared by its stored address: during the text box's destruction its events still
+    // arrive here, when calling into the half-destroyed box is no longer allowed.
+    if (watched == viewport_ && event->type() == QEvent::MouseButtonRelease) {
         // The text box finishes its own click handling (which may move the caret) first.
         QMetaObject::invokeMethod(this, &TracerView::selectLineAtCaret, Qt::QueuedConnection);
         return false;

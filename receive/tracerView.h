@@ -54,6 +54,7 @@ private:
     bool filterKeyPress(QEvent* event);
 
     QPlainTextEdit* tracer_ = nullptr;
+    QObject* viewport_ = nullptr;
 };
 
 } // namespace korvel

@@ -23,7 +23,8 @@ fi
 
 ini="$demo/Korvel.ini"
 if [[ ! -f "$ini" ]]; then
-    printf '[Options]\r\nComport=%s\r\nDevice=1\r\nBaudrate=6\r\n' "$link" >"$ini"
+    # Adapter timestamps on, so the Monitor shows periods.
+    printf '[Options]\r\nComport=%s\r\nDevice=1\r\nBaudrate=6\r\nOptions=1\r\n' "$link" >"$ini"
 else
     # Point the demo's own settings at the adapter again; every other setting stays as the user left it.
     sed -i -e "s|^Comport=.*|Comport=$link\r|I" -e "s|^Device=.*|Device=1\r|I" "$ini"

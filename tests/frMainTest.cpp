@@ -174,3 +174,18 @@ TEST_F(MainWindowTest, ClosingSavesSettingsAndAMaximisedWindowKeepsItsNormalRect
     EXPECT_TRUE(again->windowState() & Qt::WindowMaximized);
     EXPECT_EQ(basGlobal.comPort, "9");
 }
+
+TEST_F(MainWindowTest, RecordingTogglesThePictureAndTheReplayButtons) {
+    auto w = openTracerWindow();
+    w->showConnectedState();
+    w->runToolbarCommand(QStringLiteral("record"));
+    EXPECT_TRUE(basGlobal.isRecording);
+    EXPECT_EQ(picture(*w, "record"), "pause");
+    EXPECT_FALSE(enabled(*w, "step"));
+    EXPECT_FALSE(enabled(*w, "play"));
+    w->runToolbarCommand(QStringLiteral("record"));
+    EXPECT_FALSE(basGlobal.isRecording);
+    EXPECT_EQ(picture(*w, "record"), "record");
+    EXPECT_TRUE(enabled(*w, "step"));
+    EXPECT_TRUE(enabled(*w, "play"));
+}
