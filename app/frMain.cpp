@@ -55,8 +55,7 @@ constexpr ToolbarKey kToolbarKeys[] = {
     {"loop", "Loop"},
 };
 
-template <typename W>
-W* named(W* widget, const char* name, const QString& accessibleName = {}) {
+template <typename W> W* named(W* widget, const char* name, const QString& accessibleName = {}) {
     widget->setObjectName(QString::fromLatin1(name));
     if (!accessibleName.isEmpty())
         widget->setAccessibleName(accessibleName);
@@ -111,14 +110,29 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     tiCAN->setInterval(100);
 
     LinkWindow linkWindow;
-    linkWindow.showConnectedState = [this] { showConnectedState(); };
-    linkWindow.showDisconnectedState = [this] { showDisconnectedState(); };
-    linkWindow.setStatusText = [this](int panel, const QString& text) { setStatusText(panel, text); };
-    linkWindow.setConnectEnabled = [this](bool on) { mnuConnect->setEnabled(on); };
-    linkWindow.setPollTimerEnabled = [this](bool on) { on ? tiCAN->start() : tiCAN->stop(); };
-    linkWindow.stopTransmitTimers = [] {};
-    linkWindow.clearMonitor = [this] { monitorModel_->clear(); };
-    linkWindow.resetTransmitCounts = [this] { txListModel_->setAllCounts("0"); };
+    linkWindow.showConnectedState = [this] {
+        showConnectedState();
+    };
+    linkWindow.showDisconnectedState = [this] {
+        showDisconnectedState();
+    };
+    linkWindow.setStatusText = [this](int panel, const QString& text) {
+        setStatusText(panel, text);
+    };
+    linkWindow.setConnectEnabled = [this](bool on) {
+        mnuConnect->setEnabled(on);
+    };
+    linkWindow.setPollTimerEnabled = [this](bool on) {
+        on ? tiCAN->start() : tiCAN->stop();
+    };
+    linkWindow.stopTransmitTimers = [] {
+    };
+    linkWindow.clearMonitor = [this] {
+        monitorModel_->clear();
+    };
+    linkWindow.resetTransmitCounts = [this] {
+        txListModel_->setAllCounts("0");
+    };
     link_ = std::make_unique<LinkController>(basGlobal, std::move(linkWindow));
 
     buildMenus();
@@ -284,8 +298,10 @@ void frMain::buildTransmitPane(QWidget* pane) {
     QFont bold = lblTransmit->font();
     bold.setBold(true);
     lblTransmit->setFont(bold);
-    imgTxFull = paneButton("imgTxFull", QStringLiteral("Transmit pane full height"), QStringLiteral("\u25B2"));
-    imgTxHalf = paneButton("imgTxHalf", QStringLiteral("Transmit pane half height"), QStringLiteral("\u25BC"));
+    imgTxFull =
+        paneButton("imgTxFull", QStringLiteral("Transmit pane full height"), QStringLiteral("\u25B2"));
+    imgTxHalf =
+        paneButton("imgTxHalf", QStringLiteral("Transmit pane half height"), QStringLiteral("\u25BC"));
     header->addWidget(imgTransmitHeader);
     header->addWidget(lblTransmit);
     header->addStretch(1);
@@ -351,7 +367,9 @@ void frMain::buildEditor(QFrame* editor) {
     grid->setContentsMargins(6, 4, 6, 4);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(4);
-    const auto label = [](const char* text) { return new QLabel(QString::fromLatin1(text)); };
+    const auto label = [](const char* text) {
+        return new QLabel(QString::fromLatin1(text));
+    };
 
     txtID = field("txtID", QStringLiteral("ID"), 3, 8);
     chExtID = named(new QCheckBox(QStringLiteral("29 Bit Id")), "chExtID", QStringLiteral("29 Bit Id"));

@@ -7,8 +7,8 @@
 #include "app/settingsLocation.h"
 #include "link/canFrame.h"
 #include "link/connection.h"
-#include "link/numberText.h"
 #include "link/frmSettings.h"
+#include "link/numberText.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"
@@ -38,7 +38,7 @@ void frMain::load() {
 }
 
 void frMain::initialiseApplication() {
-        setWindowTitle(QString::fromStdString(applicationTitle()));
+    setWindowTitle(QString::fromStdString(applicationTitle()));
     const QString separator = QLocale().decimalPoint();
     const char decimal = separator.isEmpty() ? '.' : separator.at(0).toLatin1();
     std::string iniPath = basGlobal.iniPath.empty() ? settingsFilePath() : basGlobal.iniPath;
@@ -57,7 +57,8 @@ void frMain::loadSettings() {
 
     if (loaded.hasPosition) {
         const WindowPlacement& p = loaded.placement;
-        setGeometry(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width), twipsToPixels(p.height));
+        setGeometry(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width),
+                    twipsToPixels(p.height));
         if (p.windowState == 2)
             setWindowState(Qt::WindowMaximized);
         else if (p.windowState == 1)
@@ -107,15 +108,18 @@ void frMain::applySplit() {
 void frMain::applyViewMode() {
     const bool tracerView = basGlobal.hasOption(optTracerMode);
     txtTracer->setVisible(tracerView);
-    imgReceiveHeader->setPixmap(buttonIcon(tracerView ? QStringLiteral("tracer_header") : QStringLiteral("receive"))
-                                    .pixmap(QSize(120, 18)));
+    imgReceiveHeader->setPixmap(
+        buttonIcon(tracerView ? QStringLiteral("tracer_header") : QStringLiteral("receive"))
+            .pixmap(QSize(120, 18)));
     for (const char* key : {"record", "step", "play", "loop"})
         toolbarAction(QString::fromLatin1(key))->setVisible(tracerView);
     setButtonPicture(QStringLiteral("record"),
                      basGlobal.isRecording ? QStringLiteral("pause") : QStringLiteral("record"));
     mnuTracer->setText(tracerView ? QStringLiteral("Monitor") : QStringLiteral("Tracer"));
-    setButtonPicture(QStringLiteral("tracer"), tracerView ? QStringLiteral("monitor") : QStringLiteral("tracer"));
-    lblReceive->setText(tracerView ? QStringLiteral("Receive (Tracer)") : QStringLiteral("Receive (Monitor)"));
+    setButtonPicture(QStringLiteral("tracer"),
+                     tracerView ? QStringLiteral("monitor") : QStringLiteral("tracer"));
+    lblReceive->setText(tracerView ? QStringLiteral("Receive (Tracer)")
+                                   : QStringLiteral("Receive (Monitor)"));
     update();
 }
 
@@ -145,7 +149,8 @@ void frMain::showConnectedState() {
         cmdResumeAll->setEnabled(true);
         cmdStopAll->setEnabled(true);
     }
-    setStatusText(1, QStringLiteral("Connected to ") + QString::fromStdString(bitrateName(basGlobal.canBitrateIndex)));
+    setStatusText(1, QStringLiteral("Connected to ") +
+                         QString::fromStdString(bitrateName(basGlobal.canBitrateIndex)));
     mnuSettings->setEnabled(false);
     toolbarAction(QStringLiteral("settings"))->setEnabled(false);
     mnuConnect->setText(QStringLiteral("Disconnect"));
@@ -170,18 +175,12 @@ void frMain::showDisconnectedState() {
 void frMain::runToolbarCommand(const QString& key) {
     using Handler = void (frMain::*)();
     static const std::pair<const char*, Handler> commands[] = {
-        {"connect", &frMain::connectCommand},
-        {"reset", &frMain::resetCommand},
-        {"settings", &frMain::settingsCommand},
-        {"filter", &frMain::filterCommand},
-        {"clear", &frMain::clearReceiveView},
-        {"details", &frMain::toggleDetailsWindow},
-        {"copy", &frMain::copyToTxList},
-        {"tracer", &frMain::mnuTracerClick},
-        {"record", &frMain::toggleRecording},
-        {"step", &frMain::stepReplay},
-        {"play", &frMain::togglePlay},
-        {"loop", &frMain::toggleLoop},
+        {"connect", &frMain::connectCommand},   {"reset", &frMain::resetCommand},
+        {"settings", &frMain::settingsCommand}, {"filter", &frMain::filterCommand},
+        {"clear", &frMain::clearReceiveView},   {"details", &frMain::toggleDetailsWindow},
+        {"copy", &frMain::copyToTxList},        {"tracer", &frMain::mnuTracerClick},
+        {"record", &frMain::toggleRecording},   {"step", &frMain::stepReplay},
+        {"play", &frMain::togglePlay},          {"loop", &frMain::toggleLoop},
     };
     for (const auto& [name, handler] : commands) {
         if (key == QLatin1String(name)) {
@@ -213,9 +212,10 @@ void frMain::resetCommand() {
 }
 
 void frMain::settingsCommand() {
-    const QString openPort = link_->transport().isSerialOpen() ? serialPortName(basGlobal.comPort) : QString();
-    frmSettings dialog(basGlobal, fillDeviceList(openPort), [this](const QString& text) { setStatusText(4, text); },
-                       this);
+    const QString openPort =
+        link_->transport().isSerialOpen() ? serialPortName(basGlobal.comPort) : QString();
+    frmSettings dialog(
+        basGlobal, fillDeviceList(openPort), [this](const QString& text) { setStatusText(4, text); }, this);
     dialog.exec();
 }
 
@@ -227,7 +227,8 @@ void frMain::transmitRow(int row) {
     updated.count = std::to_string(static_cast<long long>(readNumber(updated.count)) + 1);
     txListModel_->setRow(row - 1, updated);
 }
-void frMain::copyToTxList() {}
+void frMain::copyToTxList() {
+}
 void frMain::toggleRecording() {
     basGlobal.isRecording = !basGlobal.isRecording;
     if (basGlobal.isRecording) {
@@ -242,14 +243,20 @@ void frMain::toggleRecording() {
         }
     }
 }
-void frMain::stepReplay() {}
-void frMain::togglePlay() {}
-void frMain::saveRxList() {}
-void frMain::loadTrace() {}
-void frMain::saveTrace() {}
-void frMain::loadTxList() {}
-void frMain::saveTxList() {}
-
+void frMain::stepReplay() {
+}
+void frMain::togglePlay() {
+}
+void frMain::saveRxList() {
+}
+void frMain::loadTrace() {
+}
+void frMain::saveTrace() {
+}
+void frMain::loadTxList() {
+}
+void frMain::saveTxList() {
+}
 
 void frMain::closeEvent(QCloseEvent* event) {
     if (!closing_) {

@@ -26,7 +26,9 @@ void frMain::setUpReceive() {
     tracerView_ = new TracerView(txtTracer);
 
     ReceiveHooks hooks;
-    hooks.appendTracerText = [this](std::string_view text) { tracerView_->appendTracerText(text); };
+    hooks.appendTracerText = [this](std::string_view text) {
+        tracerView_->appendTracerText(text);
+    };
     hooks.refreshDetails = [this] {
         refreshDetails(details_, *monitorModel_, selectedMonitorRow(), basGlobal.hasOption(optTracerMode));
     };
@@ -73,8 +75,10 @@ int frMain::selectedMonitorRow() const {
 bool frMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease && watched == monitorViewport_) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        const int commentLeft = listReceive->horizontalHeader()->sectionViewportPosition(MonitorModel::colComment);
-        if (commentColumnClickOpens(static_cast<int>(mouse->position().x()), commentLeft, monitorModel_->rowCount())) {
+        const int commentLeft =
+            listReceive->horizontalHeader()->sectionViewportPosition(MonitorModel::colComment);
+        if (commentColumnClickOpens(static_cast<int>(mouse->position().x()), commentLeft,
+                                    monitorModel_->rowCount())) {
             const QModelIndex index = listReceive->indexAt(mouse->position().toPoint());
             openCommentFor(index.isValid() ? index.row() : selectedMonitorRow());
         }
@@ -86,7 +90,8 @@ void frMain::openCommentFor(int row) {
     if (row < 0)
         return;
     if (!comment_) {
-        comment_ = new frmComment(*monitorModel_, [this] { return selectedMonitorRow(); }, basGlobal, this);
+        comment_ = new frmComment(
+            *monitorModel_, [this] { return selectedMonitorRow(); }, basGlobal, this);
         comment_->setAttribute(Qt::WA_DeleteOnClose);
     }
     comment_->openFor(row);
@@ -118,7 +123,8 @@ void frMain::filterCommand() {
 }
 
 void frMain::loadCommentList() {
-    const QString file = prompts().openFileName(QStringLiteral("Load Comment List"), QStringLiteral("Comments (*.cmt)"));
+    const QString file =
+        prompts().openFileName(QStringLiteral("Load Comment List"), QStringLiteral("Comments (*.cmt)"));
     if (file.isEmpty())
         return;
     basGlobal.lastFileName = file.toStdString();
@@ -127,7 +133,8 @@ void frMain::loadCommentList() {
 }
 
 void frMain::saveCommentList() {
-    const QString file = prompts().saveFileName(QStringLiteral("Save Comment List"), QStringLiteral("Comments (*.cmt)"));
+    const QString file =
+        prompts().saveFileName(QStringLiteral("Save Comment List"), QStringLiteral("Comments (*.cmt)"));
     if (file.isEmpty())
         return;
     basGlobal.lastFileName = file.toStdString();

@@ -40,7 +40,8 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     lblForum->setTextInteractionFlags(Qt::TextBrowserInteraction);
     lblForum->setOpenExternalLinks(false);
     // A browser that cannot be started gives no message.
-    connect(lblForum, &QLabel::linkActivated, this, [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
+    connect(lblForum, &QLabel::linkActivated, this,
+            [](const QString& link) { QDesktopServices::openUrl(QUrl(link)); });
 
     cmdOK = new QPushButton(QStringLiteral("OK"));
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

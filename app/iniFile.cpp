@@ -119,7 +119,10 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
     std::string line = std::string(key) + "=" + std::string(value);
     const auto header = findSection(section);
     if (!header) {
-        lines_.push_back("[" + std::string(section) + "]");
+        std::string header(1, '[');
+        header.append(section);
+        header.push_back(']');
+        lines_.push_back(std::move(header));
         lines_.push_back(std::move(line));
         return;
     }
@@ -145,7 +148,8 @@ std::string iniString(const IniDocument& ini, std::string_view section, std::str
     return text;
 }
 
-int32_t iniInteger(const IniDocument& ini, std::string_view section, std::string_view key, int32_t defaultValue) {
+int32_t iniInteger(const IniDocument& ini, std::string_view section, std::string_view key,
+                   int32_t defaultValue) {
     const auto text = ini.value(section, key);
     return text ? readIniInteger(*text, defaultValue) : defaultValue;
 }

@@ -38,8 +38,8 @@ private:
 
 // The settings file's reading rules: a text value cut to 254 characters (default when missing), and an
 // integer value read from its leading decimal digits with an optional minus (default when missing).
-[[nodiscard]] std::string readIniString(const std::string& path, std::string_view section, std::string_view key,
-                                        std::string_view defaultValue = "0");
+[[nodiscard]] std::string readIniString(const std::string& path, std::string_view section,
+                                        std::string_view key, std::string_view defaultValue = "0");
 [[nodiscard]] std::string iniString(const IniDocument& ini, std::string_view section, std::string_view key,
                                     std::string_view defaultValue = "0");
 [[nodiscard]] int32_t iniInteger(const IniDocument& ini, std::string_view section, std::string_view key,

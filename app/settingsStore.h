@@ -21,7 +21,7 @@ struct WindowPlacement {
 struct LoadedPlacement {
     bool hasPosition = false; // "Width" above 0: all five values apply
     WindowPlacement placement;
-    int32_t split = 0;        // "Split" as stored; resolveSplit makes it usable
+    int32_t split = 0; // "Split" as stored; resolveSplit makes it usable
 };
 
 // Reads section "Options" into the state (with the derived filter values) and returns the stored window

@@ -13,8 +13,15 @@ namespace {
 
 // A realistic mix: standard and extended data frames of various lengths, remote frames, acknowledgements.
 std::vector<std::string> sampleLines() {
-    return {"t12381122334455667788EA60", "T1ABCDEF08010203040506070801F4", "t7FF0", "r1238", "t0013AABBCC1234",
-            "z",                          "T000000FF40102030400FF",        "t3214DEADBEEF0001", "R1FFFFFFF4",
+    return {"t12381122334455667788EA60",
+            "T1ABCDEF08010203040506070801F4",
+            "t7FF0",
+            "r1238",
+            "t0013AABBCC1234",
+            "z",
+            "T000000FF40102030400FF",
+            "t3214DEADBEEF0001",
+            "R1FFFFFFF4",
             "t10020000"};
 }
 

@@ -13,9 +13,9 @@ std::string bitrateName(int index) {
 }
 
 std::string bitrateCommand(int index, std::string_view userBitrate) {
-    if (index == kUserBitrateIndex)
-        return "s" + std::string(userBitrate);
-    return "S" + std::to_string(index);
+    std::string command(1, index == kUserBitrateIndex ? 's' : 'S');
+    command += index == kUserBitrateIndex ? std::string(userBitrate) : std::to_string(index);
+    return command;
 }
 
 uint16_t peakBitTiming(int index, std::string_view userBitrate) {
@@ -58,8 +58,9 @@ ShortText<12> timestampText(int64_t milliseconds, char decimalSeparator) {
     const int64_t whole = milliseconds / 1000;
     const int64_t fraction = milliseconds % 1000;
     ShortText<12> out;
-    const std::string integer = (whole < 10 ? "0" : "") + std::to_string(whole);
-    out.append(integer);
+    if (whole < 10)
+        out.push_back('0');
+    out.append(std::to_string(whole));
     out.push_back(decimalSeparator);
     out.push_back(static_cast<char>('0' + fraction / 100));
     out.push_back(static_cast<char>('0' + fraction / 10 % 10));
@@ -190,7 +191,8 @@ PeakMessage peakMessageFromRow(std::string_view idText, std::string_view dlcText
     return message;
 }
 
-CanFrame frameFromPeakMessage(const PeakMessage& message, double secondsSinceMidnight, char decimalSeparator) {
+CanFrame frameFromPeakMessage(const PeakMessage& message, double secondsSinceMidnight,
+                              char decimalSeparator) {
     CanFrame frame;
     frame.isExtended = (message.msgType & kPeakExtended) != 0;
     frame.isRemote = (message.msgType & kPeakRemote) != 0;

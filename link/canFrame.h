@@ -14,12 +14,12 @@
 namespace korvel {
 
 struct CanFrame {
-    ShortText<8> idText;      // as received: 3 characters standard, 8 extended
+    ShortText<8> idText; // as received: 3 characters standard, 8 extended
     bool isExtended = false;
     bool isRemote = false;
-    uint8_t dlc = 0;          // 0 to 8
-    ShortText<23> dataText;   // "11 22 33", "RTR", or empty
-    int32_t timestampMs = 0;  // 0 to 65535
+    uint8_t dlc = 0;             // 0 to 8
+    ShortText<23> dataText;      // "11 22 33", "RTR", or empty
+    int32_t timestampMs = 0;     // 0 to 65535
     ShortText<12> timestampText; // "00.000" with the locale's separator
 };
 
@@ -38,9 +38,9 @@ inline constexpr uint8_t kPeakRemote = 0x01;
 inline constexpr uint8_t kPeakExtended = 0x02;
 
 struct BitrateEntry {
-    const char* listText;   // the settings dialog's entry
-    const char* name;       // the status bar's name
-    uint16_t peakBtr0Btr1;  // 0 for the user-defined entry: its value comes from the register text
+    const char* listText;  // the settings dialog's entry
+    const char* name;      // the status bar's name
+    uint16_t peakBtr0Btr1; // 0 for the user-defined entry: its value comes from the register text
 };
 
 inline constexpr int kUserBitrateIndex = 9;

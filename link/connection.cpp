@@ -10,9 +10,10 @@ namespace korvel {
 
 namespace {
 
-const QString kWarningText = QStringLiteral("Connecting to the CANBUS of machines or vehicles might be dangerous.\r"
-                                            "The author is not responsible for damages.\r"
-                                            "Continue on your own risk.");
+const QString kWarningText =
+    QStringLiteral("Connecting to the CANBUS of machines or vehicles might be dangerous.\r"
+                   "The author is not responsible for damages.\r"
+                   "Continue on your own risk.");
 const QString kNotResponding = QStringLiteral("CAN Interface not responding!");
 
 void yieldOnce() {
@@ -22,7 +23,8 @@ void yieldOnce() {
 } // namespace
 
 LinkController::LinkController(GlobalState& state, LinkWindow window)
-    : state_(state), window_(std::move(window)) {}
+    : state_(state), window_(std::move(window)) {
+}
 
 TransportSettings LinkController::transportSettings() const {
     return {state_.deviceKind, state_.comPort, state_.comBaudrate, state_.hasOption(optRtsHandshake)};

@@ -22,8 +22,7 @@ namespace {
 constexpr const char* kSerialSpeeds[] = {"2400 bit/s",  "4800 bit/s",  "9600 bit/s",  "19200 bit/s",
                                          "38400 bit/s", "57600 bit/s", "115200 bit/s"};
 
-template <typename W>
-W* named(W* widget, const char* name, const QString& accessibleName) {
+template <typename W> W* named(W* widget, const char* name, const QString& accessibleName) {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setAccessibleName(accessibleName);
     return widget;
@@ -58,7 +57,8 @@ frmSettings::frmSettings(GlobalState& state, std::vector<std::string> devices,
     for (std::size_t i = 0; i < kBitrates.size(); ++i)
         lCANBaudrate->addItem(QString::fromLatin1(kBitrates[i].listText), static_cast<int>(i));
 
-    lblRegister = named(new QLabel(QStringLiteral("Baudrate Reg.")), "lblRegister", QStringLiteral("Baudrate Reg."));
+    lblRegister =
+        named(new QLabel(QStringLiteral("Baudrate Reg.")), "lblRegister", QStringLiteral("Baudrate Reg."));
     tCANUserBaudrate = named(new QLineEdit, "tCANUserBaudrate", QStringLiteral("Baudrate Reg."));
     tCANUserBaudrate->installEventFilter(new UpperHexKeyFilter(this));
     tCANUserBaudrate->installEventFilter(new SelectAllOnFocus(this));
@@ -67,16 +67,20 @@ frmSettings::frmSettings(GlobalState& state, std::vector<std::string> devices,
                               "lblRegisterFormat", QStringLiteral("Register format"));
     lblRegisterFormat->setTextFormat(Qt::PlainText);
 
-    lblComBaudrate = named(new QLabel(QStringLiteral("COM Baudrate")), "lblComBaudrate", QStringLiteral("COM Baudrate"));
+    lblComBaudrate =
+        named(new QLabel(QStringLiteral("COM Baudrate")), "lblComBaudrate", QStringLiteral("COM Baudrate"));
     lCOMBaudrate = pickOnlyCombo(this, "lCOMBaudrate", QStringLiteral("COM Baudrate"), true);
     for (const char* speed : kSerialSpeeds)
         lCOMBaudrate->addItem(QString::fromLatin1(speed));
 
-    chListenOnly = named(new QCheckBox(QStringLiteral("Listen Only")), "chListenOnly", QStringLiteral("Listen Only"));
-    chTimestamp = named(new QCheckBox(QStringLiteral("Time Stamp")), "chTimestamp", QStringLiteral("Time Stamp"));
+    chListenOnly =
+        named(new QCheckBox(QStringLiteral("Listen Only")), "chListenOnly", QStringLiteral("Listen Only"));
+    chTimestamp =
+        named(new QCheckBox(QStringLiteral("Time Stamp")), "chTimestamp", QStringLiteral("Time Stamp"));
     chRTS = named(new QCheckBox(QStringLiteral("RTS HS")), "chRTS", QStringLiteral("RTS HS"));
     cmdSettingsOK = named(new QPushButton(QStringLiteral("Ok")), "cmdSettingsOK", QStringLiteral("Ok"));
-    cmdSettingsCancel = named(new QPushButton(QStringLiteral("Cancel")), "cmdSettingsCancel", QStringLiteral("Cancel"));
+    cmdSettingsCancel =
+        named(new QPushButton(QStringLiteral("Cancel")), "cmdSettingsCancel", QStringLiteral("Cancel"));
     cmdSettingsOK->setDefault(true);
 
     auto* grid = new QGridLayout;
@@ -154,7 +158,8 @@ void frmSettings::accept() {
     state_.comBaudrate = serialSpeedFromText(lCOMBaudrate->currentText().toStdString());
     state_.setOption(optListenOnly, chListenOnly->isChecked());
     if (setModeText_)
-        setModeText_(chListenOnly->isChecked() ? QStringLiteral("Listen Only") : QStringLiteral("Normal Mode"));
+        setModeText_(chListenOnly->isChecked() ? QStringLiteral("Listen Only")
+                                               : QStringLiteral("Normal Mode"));
     state_.setOption(optTimestamp, chTimestamp->isChecked());
     state_.setOption(optRtsHandshake, chRTS->isChecked());
     QDialog::accept();

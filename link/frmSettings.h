@@ -23,8 +23,8 @@ class frmSettings final : public QDialog {
     Q_OBJECT
 public:
     // `devices` is the device list to offer (fillDeviceList); `setModeText` shows the mode in status panel 4.
-    frmSettings(GlobalState& state, std::vector<std::string> devices, std::function<void(const QString&)> setModeText,
-                QWidget* parent = nullptr);
+    frmSettings(GlobalState& state, std::vector<std::string> devices,
+                std::function<void(const QString&)> setModeText, QWidget* parent = nullptr);
 
 private:
     void load();

@@ -17,7 +17,9 @@ bool isTypedCharacter(const QKeyEvent* key) {
 
 } // namespace
 
-UpperHexKeyFilter::UpperHexKeyFilter(QObject* parent, QString extra) : QObject(parent), extra_(std::move(extra)) {}
+UpperHexKeyFilter::UpperHexKeyFilter(QObject* parent, QString extra)
+    : QObject(parent), extra_(std::move(extra)) {
+}
 
 bool UpperHexKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
@@ -26,7 +28,8 @@ bool UpperHexKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     if (!isTypedCharacter(key))
         return false;
     const QChar c = key->text().at(0).toUpper();
-    const bool hex = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+    const bool hex =
+        (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
     if ((hex || extra_.contains(c)) && c != key->text().at(0)) {
         if (auto* edit = qobject_cast<QLineEdit*>(watched))
             edit->insert(QString(c));

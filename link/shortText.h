@@ -11,8 +11,7 @@
 
 namespace korvel {
 
-template <std::size_t Capacity>
-class ShortText {
+template <std::size_t Capacity> class ShortText {
 public:
     ShortText() = default;
     explicit ShortText(std::string_view text) { assign(text); }

@@ -26,8 +26,8 @@ bool hasReplyEnd(const std::string& reply) {
 }
 
 QString portLabel(const TransportSettings& s, const char* kind) {
-    return QStringLiteral("Can't open Device ") + QString::fromLatin1(kind) + QString::fromStdString(s.comPort) +
-           QStringLiteral("!\r\n");
+    return QStringLiteral("Can't open Device ") + QString::fromLatin1(kind) +
+           QString::fromStdString(s.comPort) + QStringLiteral("!\r\n");
 }
 
 bool allDigits(const std::string& text) {
@@ -93,7 +93,8 @@ std::vector<std::string> fillDeviceList(const QString& openPortName) {
             char buffer[257] = {};
             void* index = reinterpret_cast<void*>(static_cast<uintptr_t>(i));
             std::string description = "Unknown";
-            if (basD2XX::FT_ListDevices(index, buffer, basD2XX::FT_LIST_BY_INDEX | basD2XX::FT_OPEN_BY_DESCRIPTION) ==
+            if (basD2XX::FT_ListDevices(index, buffer,
+                                        basD2XX::FT_LIST_BY_INDEX | basD2XX::FT_OPEN_BY_DESCRIPTION) ==
                 basD2XX::FT_OK)
                 description.assign(buffer);
             const std::string noise = " please insert CD!";
@@ -146,7 +147,8 @@ bool LinkTransport::openTransport(const TransportSettings& s) {
         comCAN_->setParity(QSerialPort::NoParity);
         comCAN_->setStopBits(QSerialPort::OneStop);
         if (s.comPort.empty() || !comCAN_->open(QIODevice::ReadWrite)) {
-            const QString reason = s.comPort.empty() ? QStringLiteral("No port selected") : comCAN_->errorString();
+            const QString reason =
+                s.comPort.empty() ? QStringLiteral("No port selected") : comCAN_->errorString();
             prompts().critical(portLabel(s, "COM") + reason);
             comCAN_.reset();
             return false;
@@ -172,8 +174,8 @@ bool LinkTransport::openTransport(const TransportSettings& s) {
             basD2XX::FT_SetTimeouts(ftdiHandle_, kFtdiReadTimeoutMs, kFtdiWriteTimeoutMs);
         }
         // The FTDI link always runs at 57600 bit/s.
-        const uint32_t baudStatus =
-            ftdiOpen_ ? basD2XX::FT_SetBaudRate(ftdiHandle_, 57600) : static_cast<uint32_t>(3 /* not opened */);
+        const uint32_t baudStatus = ftdiOpen_ ? basD2XX::FT_SetBaudRate(ftdiHandle_, 57600)
+                                              : static_cast<uint32_t>(3 /* not opened */);
         if (baudStatus != basD2XX::FT_OK)
             prompts().critical(portLabel(s, "USB") + QStringLiteral("Error ") + QString::number(baudStatus));
         return true;

@@ -2,7 +2,9 @@
 
 namespace korvel {
 
-VendorLibrary::VendorLibrary(std::vector<std::string> candidateNames) : candidates_(std::move(candidateNames)) {}
+VendorLibrary::VendorLibrary(std::vector<std::string> candidateNames)
+    : candidates_(std::move(candidateNames)) {
+}
 
 bool VendorLibrary::ensureLoaded() {
     if (library_ && library_->isLoaded())

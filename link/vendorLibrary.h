@@ -23,8 +23,7 @@ public:
     explicit VendorLibrary(std::vector<std::string> candidateNames);
 
     // The function of that name (or, on 32-bit Windows, its decorated name); null when unavailable.
-    template <typename Fn>
-    Fn function(const char* name, const char* decoratedName = nullptr) {
+    template <typename Fn> Fn function(const char* name, const char* decoratedName = nullptr) {
         return reinterpret_cast<Fn>(resolve(name, decoratedName));
     }
 

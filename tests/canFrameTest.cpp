@@ -130,7 +130,8 @@ TEST(FrameDecoding, TimestampUsesTheLocaleSeparator) {
 TEST(FrameEncoding, BuildsTheLinesATransmitRowSends) {
     EXPECT_EQ(encodeFrameLine("7FF", "8", "01 02 03 04 05 06 07 08"), "t7FF80102030405060708");
     EXPECT_EQ(encodeFrameLine("7FF", "8", "RTR"), "r7FF0");
-    EXPECT_EQ(encodeFrameLine("1ABCDEF0", "2", "11 22"), "T1ABCDEF02" "1122");
+    EXPECT_EQ(encodeFrameLine("1ABCDEF0", "2", "11 22"), "T1ABCDEF02"
+                                                         "1122");
     EXPECT_EQ(encodeFrameLine("1ABCDEF0", "4", "RTR"), "R1ABCDEF00");
     EXPECT_EQ(encodeFrameLine("123", "0", ""), "t1230");
 }

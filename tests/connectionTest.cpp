@@ -42,7 +42,8 @@ protected:
 
 TEST_P(AsciiConnectionTest, AnAdapterThatAnswersEverythingGetsTheFullSequence) {
     link->connectCommand();
-    EXPECT_THAT(adapterLog(), ElementsAreArray(withRepeatedOpen({"v", "C", "S6", "Z0", "C", "mFFFFFFFF", "O", "O"})));
+    EXPECT_THAT(adapterLog(),
+                ElementsAreArray(withRepeatedOpen({"v", "C", "S6", "Z0", "C", "mFFFFFFFF", "O", "O"})));
     EXPECT_TRUE(basGlobal.isConnected);
     EXPECT_TRUE(window.pollTimer);
     EXPECT_TRUE(window.connectEnabled);
@@ -61,8 +62,8 @@ TEST_P(AsciiConnectionTest, MaskFilterListenOnlyTimestampsAndUserBitrate) {
     basGlobal.canBitrateIndex = 9;
     basGlobal.userBitrate = "031C";
     link->connectCommand();
-    EXPECT_THAT(adapterLog(),
-                ElementsAreArray(withRepeatedOpen({"v", "C", "s031C", "Z1", "C", "m7FF00000", "M1AB00000", "L", "L"})));
+    EXPECT_THAT(adapterLog(), ElementsAreArray(withRepeatedOpen(
+                                  {"v", "C", "s031C", "Z1", "C", "m7FF00000", "M1AB00000", "L", "L"})));
     EXPECT_TRUE(engine().listenOnly());
     EXPECT_TRUE(engine().timestampsOn());
     EXPECT_EQ(engine().acceptanceMask(), 0x7FF00000U);
@@ -177,7 +178,8 @@ TEST_F(ConnectionTest, BellOnlyAdapterOnSerialRetriesAndOnUsbSendsOnce) {
 TEST_F(ConnectionTest, NoDeviceChosen) {
     useDevice(deviceNone);
     link->connectCommand();
-    EXPECT_THAT(prompts.log.messages, ElementsAre("No CAN Device selected!", "CAN Interface not responding!"));
+    EXPECT_THAT(prompts.log.messages,
+                ElementsAre("No CAN Device selected!", "CAN Interface not responding!"));
     EXPECT_FALSE(basGlobal.isConnected);
 }
 
@@ -186,8 +188,10 @@ TEST_F(ConnectionTest, APortThatCannotBeOpenedStopsAtOnceAndShowsNotConnected) {
     basGlobal.comPort = "/dev/korvel-no-such-port";
     link->connectCommand();
     ASSERT_EQ(prompts.log.messages.size(), 1);
-    EXPECT_THAT(prompts.log.messages[0].toStdString(), StartsWith("Can't open Device COM/dev/korvel-no-such-port!\r\n"));
-    EXPECT_GT(prompts.log.messages[0].size(), QStringLiteral("Can't open Device COM/dev/korvel-no-such-port!\r\n").size());
+    EXPECT_THAT(prompts.log.messages[0].toStdString(),
+                StartsWith("Can't open Device COM/dev/korvel-no-such-port!\r\n"));
+    EXPECT_GT(prompts.log.messages[0].size(),
+              QStringLiteral("Can't open Device COM/dev/korvel-no-such-port!\r\n").size());
     EXPECT_EQ(window.panel1.last(), "Not Connected");
 
     prompts.log.messages.clear();

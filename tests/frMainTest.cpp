@@ -1,5 +1,5 @@
-#include "app/basGlobal.h"
 #include "app/frMain.h"
+#include "app/basGlobal.h"
 #include "app/iniFile.h"
 #include "support/scriptedPrompts.h"
 #include "support/tempDir.h"
@@ -45,7 +45,9 @@ protected:
     static QString picture(frMain& w, const char* key) {
         return w.toolbarAction(QString::fromLatin1(key))->property("picture").toString();
     }
-    static QAction* menu(frMain& w, const char* name) { return w.findChild<QAction*>(QString::fromLatin1(name)); }
+    static QAction* menu(frMain& w, const char* name) {
+        return w.findChild<QAction*>(QString::fromLatin1(name));
+    }
 
     test::TempDir tmp;
     test::PromptsScope prompts;

@@ -1,6 +1,6 @@
+#include "link/frmSettings.h"
 #include "app/basGlobal.h"
 #include "link/deviceChoice.h"
-#include "link/frmSettings.h"
 #include "link/transport.h"
 #include "support/linkFixture.h"
 #include "support/scriptedPrompts.h"
@@ -29,12 +29,12 @@ protected:
     }
     void TearDown() override { basGlobal = GlobalState{}; }
 
-    std::unique_ptr<frmSettings> open(std::vector<std::string> devices = {"COM3", "Virtual CAN KV01", "PEAKUSB"}) {
+    std::unique_ptr<frmSettings> open(std::vector<std::string> devices = {"COM3", "Virtual CAN KV01",
+                                                                          "PEAKUSB"}) {
         return std::make_unique<frmSettings>(basGlobal, std::move(devices),
                                              [this](const QString& text) { modeText = text; });
     }
-    template <typename W>
-    static W* child(QWidget& dialog, const char* name) {
+    template <typename W> static W* child(QWidget& dialog, const char* name) {
         W* w = dialog.findChild<W*>(QString::fromLatin1(name));
         EXPECT_NE(w, nullptr) << name;
         return w;

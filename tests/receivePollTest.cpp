@@ -1,12 +1,12 @@
 // The receive poll end to end: exact adapter text written into a real pseudo-terminal, the virtual adapter
 // streaming over one, and the fake PCAN-Basic library for the PEAK kind.
 
+#include "receive/receivePoll.h"
 #include "app/basGlobal.h"
 #include "link/pcan_usb.h"
 #include "link/transport.h"
 #include "receive/monitorFold.h"
 #include "receive/monitorModel.h"
-#include "receive/receivePoll.h"
 #include "sim/ptyAdapter.h"
 #include "support/linkFixture.h"
 
@@ -44,7 +44,9 @@ public:
             ::close(slave_);
     }
     [[nodiscard]] const std::string& path() const { return path_; }
-    void write(std::string_view text) const { ASSERT_EQ(::write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
+    void write(std::string_view text) const {
+        ASSERT_EQ(::write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
     void closeMaster() {
         ::close(master_);
         ::close(slave_);
@@ -83,7 +85,9 @@ protected:
         hooks.checkTriggers = [this](std::string_view id, std::string_view data) {
             calls.triggers.push_back(std::string(id) + ":" + std::string(data));
         };
-        hooks.answerRemoteRequest = [this](std::string_view id) { calls.remoteRequests.emplace_back(id); };
+        hooks.answerRemoteRequest = [this](std::string_view id) {
+            calls.remoteRequests.emplace_back(id);
+        };
         hooks.appendTracerText = [this](std::string_view text) {
             calls.tracer += text;
             ++calls.tracerAppends;
@@ -96,7 +100,8 @@ protected:
     // Writes adapter text and runs one poll once it has arrived.
     bool pollWith(std::string_view text) {
         pty.write(text);
-        for (int i = 0; i < 200 && transport.serialPort()->bytesAvailable() < static_cast<qint64>(text.size()); ++i)
+        for (int i = 0;
+             i < 200 && transport.serialPort()->bytesAvailable() < static_cast<qint64>(text.size()); ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
         return poll->receiveAsciiFrames();
     }
@@ -112,14 +117,16 @@ protected:
 } // namespace
 
 TEST_F(ReceivePollTest, FoldsFramesIntoRowsWithPeriodAndCount) {
-    EXPECT_TRUE(pollWith("t123211220064\rt12321122" "00C8\r"));
+    EXPECT_TRUE(pollWith("t123211220064\rt12321122"
+                         "00C8\r"));
     ASSERT_EQ(model.rowCount(), 1);
     EXPECT_EQ(row(0).id, "123");
     EXPECT_EQ(row(0).data, "11 22");
     EXPECT_EQ(row(0).period, 0);
     EXPECT_EQ(row(0).count, 2U);
 
-    pollWith("t12321122" "0190\r"); // 400 ms: 200 after the newest frame of the last poll
+    pollWith("t12321122"
+             "0190\r"); // 400 ms: 200 after the newest frame of the last poll
     EXPECT_EQ(row(0).period, 200);
     EXPECT_EQ(row(0).count, 3U);
 
@@ -176,7 +183,8 @@ TEST_F(ReceivePollTest, FiltersDropFramesBeforeTriggersAndViews) {
 TEST_F(ReceivePollTest, RecordingAppendsExactTracerLinesOncePerPoll) {
     basGlobal.isRecording = true;
     basGlobal.txAnyTriggerMode = true;
-    pollWith("t123211" "2204D2\rT1ABCDEF0801020304050607080000\rr7FF0\rt0010\rz\r");
+    pollWith("t123211"
+             "2204D2\rT1ABCDEF0801020304050607080000\rr7FF0\rt0010\rz\r");
     EXPECT_EQ(calls.tracerAppends, 1);
     EXPECT_EQ(calls.tracer, "01.234 123      2 11 22                   \r\n"
                             "00.000 1ABCDEF0 8 01 02 03 04 05 06 07 08 \r\n"
@@ -236,7 +244,9 @@ TEST(PeakReceivePoll, FirstFrameOfAPairAndFailureOnUnplug) {
     MonitorModel model;
     ReceiveHooks hooks;
     double seconds = 45296.121;
-    hooks.secondsSinceMidnight = [&seconds] { return seconds += 0.001; };
+    hooks.secondsSinceMidnight = [&seconds] {
+        return seconds += 0.001;
+    };
     ReceivePoll poll(basGlobal, transport, model, std::move(hooks));
     rowLastTimesPeak.clear();
 

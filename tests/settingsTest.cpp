@@ -9,7 +9,8 @@
 using namespace korvel;
 
 TEST(IniFile, NamesMatchWithoutRegardToCaseAndOtherLinesSurvive) {
-    IniDocument ini("; written by hand\r\n[options]\r\nComport=3\r\nUnknown = keep me\r\n\r\n[Other]\r\nx=1\r\n");
+    IniDocument ini(
+        "; written by hand\r\n[options]\r\nComport=3\r\nUnknown = keep me\r\n\r\n[Other]\r\nx=1\r\n");
     EXPECT_EQ(ini.value("Options", "ComPort"), "3");
     EXPECT_EQ(ini.value("OPTIONS", "unknown"), "keep me");
     EXPECT_FALSE(ini.value("Options", "x").has_value());
@@ -17,8 +18,9 @@ TEST(IniFile, NamesMatchWithoutRegardToCaseAndOtherLinesSurvive) {
     ini.setValue("Options", "COMPORT", "4");
     ini.setValue("Options", "Device", "1");
     ini.setValue("Position", "Top", "10");
-    EXPECT_EQ(ini.text(), "; written by hand\r\n[options]\r\nCOMPORT=4\r\nUnknown = keep me\r\nDevice=1\r\n\r\n"
-                          "[Other]\r\nx=1\r\n[Position]\r\nTop=10\r\n");
+    EXPECT_EQ(ini.text(),
+              "; written by hand\r\n[options]\r\nCOMPORT=4\r\nUnknown = keep me\r\nDevice=1\r\n\r\n"
+              "[Other]\r\nx=1\r\n[Position]\r\nTop=10\r\n");
 }
 
 TEST(IniFile, ReadingRulesForTextsAndIntegers) {
@@ -79,16 +81,17 @@ TEST(SettingsStore, CombaudrateZeroAndPortKeyCase) {
 
 TEST(SettingsStore, WidthZeroAppliesNoPositionValueAtAll) {
     GlobalState state;
-    const LoadedPlacement loaded =
-        loadSettingsFrom(IniDocument("[Position]\nWidth=0\nTop=100\nLeft=200\nHeight=300\nWindowState=2\n"), state);
+    const LoadedPlacement loaded = loadSettingsFrom(
+        IniDocument("[Position]\nWidth=0\nTop=100\nLeft=200\nHeight=300\nWindowState=2\n"), state);
     EXPECT_FALSE(loaded.hasPosition);
 }
 
 TEST(SettingsStore, OutOfRangeNumbersAndOverlongRegistersKeepTheDefaults) {
     GlobalState state;
-    loadSettingsFrom(IniDocument("[Options]\nOptions=70000\nDevice=7\nBaudrate=12\nMask=123456789\nFilter=7FF\n"
-                                 "[Position]\nWidth=9000\nWindowState=5\n"),
-                     state);
+    loadSettingsFrom(
+        IniDocument("[Options]\nOptions=70000\nDevice=7\nBaudrate=12\nMask=123456789\nFilter=7FF\n"
+                    "[Position]\nWidth=9000\nWindowState=5\n"),
+        state);
     EXPECT_EQ(state.options, 0);
     EXPECT_EQ(state.deviceKind, 0);
     EXPECT_EQ(state.canBitrateIndex, 0);
@@ -98,8 +101,8 @@ TEST(SettingsStore, OutOfRangeNumbersAndOverlongRegistersKeepTheDefaults) {
 
 TEST(SettingsStore, DerivedFilterValues) {
     GlobalState state;
-    loadSettingsFrom(IniDocument("[Options]\nMask=000000FF\nFilter=00000123\nFilterStart=100\nFilterEnd=1FF\n"),
-                     state);
+    loadSettingsFrom(
+        IniDocument("[Options]\nMask=000000FF\nFilter=00000123\nFilterStart=100\nFilterEnd=1FF\n"), state);
     EXPECT_EQ(state.acceptanceMaskInv, static_cast<int32_t>(0xFFFFFF00));
     EXPECT_EQ(state.acceptanceCodeMasked, 0x100);
     EXPECT_EQ(state.rangeFilterStart, 0x100);
@@ -130,11 +133,12 @@ TEST(SettingsStore, RoundTripWritesEveryKeyInItsOrder) {
     state.splitPosition = 2500;
     IniDocument ini;
     saveSettingsTo(ini, state, WindowPlacement{2, 150, 300, 6000, 9000});
-    EXPECT_EQ(ini.text(), "[Options]\r\nComport=3\r\nDevice=1\r\nBaudrate=6\r\nCOMBaudrate=115200\r\n"
-                          "UserBaudrate=031C\r\nOptions=2305\r\nMask=7FF00000\r\nFilter=1AB00000\r\n"
-                          "FilterStart=100\r\nFilterEnd=1FF\r\nFilterDiscrete=123,7FF\r\n"
-                          "[Position]\r\nWindowState=2\r\nTop=150\r\nLeft=300\r\nHeight=6000\r\nWidth=9000\r\n"
-                          "Split=2500\r\n");
+    EXPECT_EQ(ini.text(),
+              "[Options]\r\nComport=3\r\nDevice=1\r\nBaudrate=6\r\nCOMBaudrate=115200\r\n"
+              "UserBaudrate=031C\r\nOptions=2305\r\nMask=7FF00000\r\nFilter=1AB00000\r\n"
+              "FilterStart=100\r\nFilterEnd=1FF\r\nFilterDiscrete=123,7FF\r\n"
+              "[Position]\r\nWindowState=2\r\nTop=150\r\nLeft=300\r\nHeight=6000\r\nWidth=9000\r\n"
+              "Split=2500\r\n");
 
     GlobalState back;
     const LoadedPlacement loaded = loadSettingsFrom(IniDocument(ini.text()), back);

@@ -26,7 +26,8 @@ void LinkFixture::SetUp() {
     LinkWindow w;
     w.showConnectedState = [this] {
         basGlobal.isConnected = true;
-        window.panel1 << QStringLiteral("Connected to ") + QString::fromStdString(bitrateName(basGlobal.canBitrateIndex));
+        window.panel1 << QStringLiteral("Connected to ") +
+                             QString::fromStdString(bitrateName(basGlobal.canBitrateIndex));
     };
     w.showDisconnectedState = [this] {
         basGlobal.isConnected = false;
@@ -39,11 +40,21 @@ void LinkFixture::SetUp() {
         if (panel == 2)
             window.panel2 = text;
     };
-    w.setConnectEnabled = [this](bool on) { window.connectEnabled = on; };
-    w.setPollTimerEnabled = [this](bool on) { window.pollTimer = on; };
-    w.stopTransmitTimers = [this] { ++window.transmitTimerStops; };
-    w.clearMonitor = [this] { ++window.monitorClears; };
-    w.resetTransmitCounts = [this] { ++window.countResets; };
+    w.setConnectEnabled = [this](bool on) {
+        window.connectEnabled = on;
+    };
+    w.setPollTimerEnabled = [this](bool on) {
+        window.pollTimer = on;
+    };
+    w.stopTransmitTimers = [this] {
+        ++window.transmitTimerStops;
+    };
+    w.clearMonitor = [this] {
+        ++window.monitorClears;
+    };
+    w.resetTransmitCounts = [this] {
+        ++window.countResets;
+    };
     link = std::make_unique<LinkController>(basGlobal, std::move(w));
 }
 

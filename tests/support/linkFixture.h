@@ -31,8 +31,7 @@ struct WindowRecord {
 };
 
 // Resolves a control function of a fake vendor library, loaded by the same name the binding uses.
-template <typename Fn>
-Fn fakeControl(const char* library, const char* name) {
+template <typename Fn> Fn fakeControl(const char* library, const char* name) {
     QLibrary lib(QString::fromLatin1(library));
     lib.load();
     auto fn = reinterpret_cast<Fn>(lib.resolve(name));
@@ -41,10 +40,12 @@ Fn fakeControl(const char* library, const char* name) {
 }
 
 inline sim::AdapterEngine* ftdiEngine() {
-    return static_cast<sim::AdapterEngine*>(fakeControl<void* (*)()>("libftd2xx.so", "korvelFakeFtdi_engine")());
+    return static_cast<sim::AdapterEngine*>(
+        fakeControl<void* (*)()>("libftd2xx.so", "korvelFakeFtdi_engine")());
 }
 inline sim::AdapterEngine* pcanEngine() {
-    return static_cast<sim::AdapterEngine*>(fakeControl<void* (*)()>("libpcanbasic.so", "korvelFakePcan_engine")());
+    return static_cast<sim::AdapterEngine*>(
+        fakeControl<void* (*)()>("libpcanbasic.so", "korvelFakePcan_engine")());
 }
 
 class LinkFixture : public ::testing::Test {

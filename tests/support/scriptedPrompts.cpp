@@ -27,7 +27,8 @@ QString ScriptedPrompts::saveFileName(const QString& title, const QString& filte
     return openFileName(title, filter);
 }
 
-PromptsScope::PromptsScope() : previous_(setPrompts(std::make_unique<ScriptedPrompts>(log))) {}
+PromptsScope::PromptsScope() : previous_(setPrompts(std::make_unique<ScriptedPrompts>(log))) {
+}
 
 PromptsScope::~PromptsScope() {
     setPrompts(std::move(previous_));

@@ -13,7 +13,7 @@ namespace korvel::test {
 class ScriptedPrompts final : public Prompts {
 public:
     struct Log {
-        QStringList messages;  // critical boxes and questions, in order; questions as "title|text"
+        QStringList messages; // critical boxes and questions, in order; questions as "title|text"
         std::deque<bool> answers;
         std::deque<QString> fileNames;
     };

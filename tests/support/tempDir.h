@@ -9,7 +9,9 @@ namespace korvel::test {
 // A fresh folder per test, removed afterwards.
 struct TempDir {
     QTemporaryDir dir;
-    [[nodiscard]] std::string file(const char* name) const { return dir.filePath(QString::fromLatin1(name)).toStdString(); }
+    [[nodiscard]] std::string file(const char* name) const {
+        return dir.filePath(QString::fromLatin1(name)).toStdString();
+    }
 };
 
 } // namespace korvel::test
