@@ -95,6 +95,35 @@ QToolButton* paneButton(const char* name, const QString& tooltip, const QString&
     return button;
 }
 
+struct PaneHeader {
+    QLabel* picture = nullptr;
+    QLabel* caption = nullptr;
+    QToolButton* full = nullptr;
+    QToolButton* half = nullptr;
+};
+
+// The strip above a pane's list: its picture and caption, and the buttons that let it fill the window.
+PaneHeader addPaneHeader(QVBoxLayout* layout, const QString& pane, const char* pictureName,
+                         const char* captionName, const QString& caption, const char* fullName,
+                         const char* halfName) {
+    PaneHeader h;
+    auto* row = new QHBoxLayout;
+    h.picture = named(new QLabel, pictureName);
+    h.caption = named(new QLabel(caption), captionName);
+    QFont bold = h.caption->font();
+    bold.setBold(true);
+    h.caption->setFont(bold);
+    h.full = paneButton(fullName, pane + QStringLiteral(" pane full height"), QStringLiteral("\u25B2"));
+    h.half = paneButton(halfName, pane + QStringLiteral(" pane half height"), QStringLiteral("\u25BC"));
+    row->addWidget(h.picture);
+    row->addWidget(h.caption);
+    row->addStretch(1);
+    row->addWidget(h.full);
+    row->addWidget(h.half);
+    layout->addLayout(row);
+    return h;
+}
+
 } // namespace
 
 frMain::frMain(QWidget* parent) : QMainWindow(parent) {
@@ -245,20 +274,13 @@ void frMain::buildReceivePane(QWidget* pane) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
 
-    auto* header = new QHBoxLayout;
-    imgReceiveHeader = named(new QLabel, "imgReceiveHeader");
-    lblReceive = named(new QLabel(QStringLiteral("Receive (Monitor)")), "lblReceive");
-    QFont bold = lblReceive->font();
-    bold.setBold(true);
-    lblReceive->setFont(bold);
-    imgFull = paneButton("imgFull", QStringLiteral("Receive pane full height"), QStringLiteral("\u25B2"));
-    imgHalf = paneButton("imgHalf", QStringLiteral("Receive pane half height"), QStringLiteral("\u25BC"));
-    header->addWidget(imgReceiveHeader);
-    header->addWidget(lblReceive);
-    header->addStretch(1);
-    header->addWidget(imgFull);
-    header->addWidget(imgHalf);
-    layout->addLayout(header);
+    const PaneHeader header =
+        addPaneHeader(layout, QStringLiteral("Receive"), "imgReceiveHeader", "lblReceive",
+                      QStringLiteral("Receive (Monitor)"), "imgFull", "imgHalf");
+    imgReceiveHeader = header.picture;
+    lblReceive = header.caption;
+    imgFull = header.full;
+    imgHalf = header.half;
 
     // The Tracer lies over the Monitor list and is shown in the Tracer view only.
     auto* stack = new QGridLayout;
@@ -276,14 +298,8 @@ void frMain::buildReceivePane(QWidget* pane) {
     stack->addWidget(txtTracer, 0, 0);
     layout->addLayout(stack, 1);
 
-    connect(imgFull, &QToolButton::clicked, this, [this] {
-        basGlobal.setOption(optRxPaneFull, true);
-        applyPaneSwitches();
-    });
-    connect(imgHalf, &QToolButton::clicked, this, [this] {
-        basGlobal.setOption(optRxPaneFull, false);
-        applyPaneSwitches();
-    });
+    connectPaneSwitch(imgFull, optRxPaneFull, true);
+    connectPaneSwitch(imgHalf, optRxPaneFull, false);
 }
 
 void frMain::buildTransmitPane(QWidget* pane) {
@@ -291,23 +307,13 @@ void frMain::buildTransmitPane(QWidget* pane) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
 
-    auto* header = new QHBoxLayout;
-    imgTransmitHeader = named(new QLabel, "imgTransmitHeader");
+    const PaneHeader header =
+        addPaneHeader(layout, QStringLiteral("Transmit"), "imgTransmitHeader", "lblTransmit",
+                      QStringLiteral("Transmit"), "imgTxFull", "imgTxHalf");
+    imgTransmitHeader = header.picture;
     imgTransmitHeader->setPixmap(buttonIcon(QStringLiteral("copy")).pixmap(20, 20));
-    auto* lblTransmit = named(new QLabel(QStringLiteral("Transmit")), "lblTransmit");
-    QFont bold = lblTransmit->font();
-    bold.setBold(true);
-    lblTransmit->setFont(bold);
-    imgTxFull =
-        paneButton("imgTxFull", QStringLiteral("Transmit pane full height"), QStringLiteral("\u25B2"));
-    imgTxHalf =
-        paneButton("imgTxHalf", QStringLiteral("Transmit pane half height"), QStringLiteral("\u25BC"));
-    header->addWidget(imgTransmitHeader);
-    header->addWidget(lblTransmit);
-    header->addStretch(1);
-    header->addWidget(imgTxFull);
-    header->addWidget(imgTxHalf);
-    layout->addLayout(header);
+    imgTxFull = header.full;
+    imgTxHalf = header.half;
 
     listTransmit = reportList("listTransmit", QStringLiteral("Transmit list"));
     listTransmit->setModel(txListModel_);
@@ -352,12 +358,13 @@ void frMain::buildTransmitPane(QWidget* pane) {
             transmitRow(current.row() + 1);
     });
 
-    connect(imgTxFull, &QToolButton::clicked, this, [this] {
-        basGlobal.setOption(optTxPaneFull, true);
-        applyPaneSwitches();
-    });
-    connect(imgTxHalf, &QToolButton::clicked, this, [this] {
-        basGlobal.setOption(optTxPaneFull, false);
+    connectPaneSwitch(imgTxFull, optTxPaneFull, true);
+    connectPaneSwitch(imgTxHalf, optTxPaneFull, false);
+}
+
+void frMain::connectPaneSwitch(QToolButton* button, int32_t option, bool on) {
+    connect(button, &QToolButton::clicked, this, [this, option, on] {
+        basGlobal.setOption(option, on);
         applyPaneSwitches();
     });
 }

@@ -88,6 +88,7 @@ private:
     void buildReceivePane(QWidget* pane);
     void buildTransmitPane(QWidget* pane);
     void buildEditor(QFrame* editor);
+    void connectPaneSwitch(QToolButton* button, int32_t option, bool on);
 
     void initialiseApplication();
     void loadSettings();

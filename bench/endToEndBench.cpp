@@ -40,7 +40,8 @@ void BM_EndToEndOverPty(benchmark::State& state) {
     for (auto _ : state) {
         QTemporaryFile scenario;
         scenario.open();
-        scenario.write(QStringLiteral("rate %1\nat %2s fault silent\n").arg(rate).arg(kStreamSeconds).toUtf8());
+        scenario.write(
+            QStringLiteral("rate %1\nat %2s fault silent\n").arg(rate).arg(kStreamSeconds).toUtf8());
         scenario.flush();
 
         QProcess sim;
@@ -96,7 +97,8 @@ void BM_EndToEndOverPty(benchmark::State& state) {
         sim.terminate();
         sim.waitForFinished(5000);
         const QString stats = QString::fromUtf8(sim.readAllStandardError());
-        const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("(\\d+) frames sent")).match(stats);
+        const QRegularExpressionMatch match =
+            QRegularExpression(QStringLiteral("(\\d+) frames sent")).match(stats);
         const double sent = match.hasMatch() ? match.captured(1).toDouble() : -1;
 
         double counted = 0;

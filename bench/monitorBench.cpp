@@ -1,6 +1,7 @@
 // One receive poll on the Monitor path: fold 2,000 frames of up to 2,048 identifiers and write them into the
 // Monitor's rows, with and without a list view attached.
 
+#include "bench/benchApplication.h"
 #include "link/canFrame.h"
 #include "receive/comments.h"
 #include "receive/monitorFold.h"
@@ -18,18 +19,6 @@
 using namespace korvel;
 
 namespace {
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "korvel_bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-    if (app == nullptr)
-        app = new QApplication(argc, argv);
-    return *app;
-}
 
 // 2,048 distinct identifiers (half standard, half extended); poll p carries frames p*2000 ... p*2000+1999
 // of the endless cycle through them, so every poll updates 2,000 existing rows.
@@ -60,7 +49,7 @@ std::string commentList(int identifiers) {
 }
 
 void monitorPoll(benchmark::State& state, bool withView) {
-    application();
+    benchApplication();
     constexpr int kIdentifiers = 2048;
     constexpr int kFramesPerPoll = 2000;
     MonitorModel model;

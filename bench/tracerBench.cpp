@@ -1,6 +1,7 @@
 // The Tracer under a long recording: 1,000,000 lines arriving in 100 ms polls of 2,000 lines each, into a
 // shown text box that repaints after every poll. Reports the worst poll and the memory each line costs.
 
+#include "bench/benchApplication.h"
 #include "link/canFrame.h"
 #include "receive/tracerLine.h"
 #include "receive/tracerView.h"
@@ -19,18 +20,6 @@
 using namespace korvel;
 
 namespace {
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "korvel_bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-    if (app == nullptr)
-        app = new QApplication(argc, argv);
-    return *app;
-}
 
 // Resident memory of this process in bytes, from /proc (0 where there is none).
 double residentBytes() {
@@ -62,7 +51,7 @@ std::string pollBatch(int poll, int lines) {
 }
 
 void BM_TracerMillionLines(benchmark::State& state) {
-    application();
+    benchApplication();
     constexpr int kLinesPerPoll = 2000;
     constexpr int kPolls = 500;
     for (auto _ : state) {

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -190,4 +191,23 @@ TEST_F(MainWindowTest, RecordingTogglesThePictureAndTheReplayButtons) {
     EXPECT_EQ(picture(*w, "record"), "record");
     EXPECT_TRUE(enabled(*w, "step"));
     EXPECT_TRUE(enabled(*w, "play"));
+}
+
+TEST_F(MainWindowTest, PaneButtonsLetEitherPaneFillTheWindow) {
+    auto w = openWindow();
+    w->show();
+    auto* full = w->findChild<QToolButton*>("imgFull");
+    auto* half = w->findChild<QToolButton*>("imgHalf");
+    auto* transmit = w->findChild<QWidget*>("frameTransmit");
+    full->click();
+    EXPECT_TRUE(basGlobal.hasOption(optRxPaneFull));
+    EXPECT_FALSE(transmit->isVisible());
+    EXPECT_FALSE(full->isVisible());
+    EXPECT_TRUE(half->isVisible());
+    half->click();
+    EXPECT_FALSE(basGlobal.hasOption(optRxPaneFull));
+    EXPECT_TRUE(transmit->isVisible());
+
+    w->findChild<QToolButton*>("imgTxFull")->click();
+    EXPECT_FALSE(w->findChild<QWidget*>("frameReceive")->isVisible());
 }
