@@ -7,6 +7,7 @@
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
+#include "receive/tracerLine.h"
 #include "receive/tracerView.h"
 #include "transmit/txListModel.h"
 
@@ -293,9 +294,23 @@ void frMain::buildReceivePane(QWidget* pane) {
     txtTracer->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     txtTracer->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtTracer->setUndoRedoEnabled(false);
-    txtTracer->hide();
+    // The Tracer's column header, aligned with its fixed-pitch text.
+    tracerPane_ = named(new QWidget, "tracerPane");
+    auto* tracerLayout = new QVBoxLayout(tracerPane_);
+    tracerLayout->setContentsMargins(0, 0, 0, 0);
+    tracerLayout->setSpacing(0);
+    auto* tracerHeader = named(
+        new QLabel(QString::fromLatin1(kTracerHeader.data(), static_cast<qsizetype>(kTracerHeader.size()))),
+        "lblTracerHeader");
+    tracerHeader->setFont(txtTracer->font());
+    tracerHeader->setContentsMargins(txtTracer->frameWidth() + 4, 2, 0, 2);
+    tracerHeader->setAutoFillBackground(true);
+    tracerHeader->setBackgroundRole(QPalette::Button);
+    tracerLayout->addWidget(tracerHeader);
+    tracerLayout->addWidget(txtTracer, 1);
+    tracerPane_->hide();
     stack->addWidget(listReceive, 0, 0);
-    stack->addWidget(txtTracer, 0, 0);
+    stack->addWidget(tracerPane_, 0, 0);
     layout->addLayout(stack, 1);
 
     connectPaneSwitch(imgFull, optRxPaneFull, true);

@@ -155,6 +155,7 @@ private:
     QToolButton* imgHalf = nullptr;
     QTableView* listReceive = nullptr;
     QPlainTextEdit* txtTracer = nullptr;
+    QWidget* tracerPane_ = nullptr;
 
     // Transmit pane
     QFrame* frameTransmit = nullptr;

@@ -107,7 +107,7 @@ void frMain::applySplit() {
 
 void frMain::applyViewMode() {
     const bool tracerView = basGlobal.hasOption(optTracerMode);
-    txtTracer->setVisible(tracerView);
+    tracerPane_->setVisible(tracerView);
     imgReceiveHeader->setPixmap(
         buttonIcon(tracerView ? QStringLiteral("tracer_header") : QStringLiteral("receive"))
             .pixmap(QSize(120, 18)));

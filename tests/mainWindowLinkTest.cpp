@@ -5,6 +5,7 @@
 #include "app/frMain.h"
 #include "app/iniFile.h"
 #include "link/connection.h"
+#include "receive/frmComment.h"
 #include "receive/monitorModel.h"
 #include "sim/ptyAdapter.h"
 #include "support/scriptedPrompts.h"
@@ -12,8 +13,14 @@
 #include "transmit/txListModel.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
+#include <QTest>
 #include <QTimer>
 
 #include <gmock/gmock.h>
@@ -113,4 +120,39 @@ TEST_F(MainWindowLinkTest, QuittingWhileConnectedClosesTheLinkBeforeSavingSettin
     EXPECT_FALSE(adapter.engine().channelOpen());
     const IniDocument ini = IniDocument::load(basGlobal.iniPath);
     EXPECT_EQ(ini.value("Options", "Options"), std::to_string(optRiskAccepted));
+}
+
+TEST_F(MainWindowLinkTest, FilterOkWhileConnectedSendsTheRegistersAndShowsTheState) {
+    window->runToolbarCommand(QStringLiteral("connect"));
+    adapter.engine().clearCommandLog();
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>("tCANMask")->setText(QStringLiteral("000FFFFF"));
+        dialog->findChild<QLineEdit*>("tCANFilter")->setText(QStringLiteral("12300000"));
+        dialog->findChild<QCheckBox*>("chFilterOn")->setChecked(true);
+        dialog->findChild<QPushButton*>("cmdFilterOK")->click();
+    });
+    window->runToolbarCommand(QStringLiteral("filter"));
+    streamAndPoll(1);
+    EXPECT_EQ(window->statusText(3), "Filter: Mask");
+    const std::vector<std::string> log = adapter.engine().commandLog();
+    ASSERT_GE(log.size(), 4U);
+    EXPECT_THAT(std::vector<std::string>(log.begin(), log.begin() + 4),
+                ElementsAre("C", "m000FFFFF", "M12300000", "O"));
+}
+
+TEST_F(MainWindowLinkTest, AClickInTheCommentColumnOpensTheCommentDialog) {
+    window->runToolbarCommand(QStringLiteral("connect"));
+    streamAndPoll(3);
+    ASSERT_GT(window->monitorModel()->rowCount(), 0);
+    window->show();
+    auto* list = window->findChild<QTableView*>("listReceive");
+    const QRect idCell = list->visualRect(window->monitorModel()->index(0, MonitorModel::colId));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, idCell.center());
+    EXPECT_EQ(window->commentWindow(), nullptr);
+    const QRect commentCell = list->visualRect(window->monitorModel()->index(0, MonitorModel::colComment));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, commentCell.center());
+    ASSERT_NE(window->commentWindow(), nullptr);
+    EXPECT_TRUE(window->commentWindow()->windowTitle().startsWith(QStringLiteral("Comment (ID: ")));
 }
