@@ -434,8 +434,8 @@ void AdapterEngine::applyScenario(const Scenario& scenario) {
     for (const VersionReply& version : scenario.versions) {
         setVersionReply(version.letter, version.reply);
     }
-    for (const PeriodicFrameSpec& spec : scenario.frames) {
-        traffic_.addPeriodic(spec);
+    for (const PeriodicFrameSpec& periodic : scenario.frames) {
+        traffic_.addPeriodic(periodic);
     }
     for (const SimFrame& answer : scenario.rtrAnswers) {
         traffic_.addRtrAnswer(answer);

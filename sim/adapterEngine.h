@@ -68,7 +68,7 @@ public:
     // The reply to "v" or "V" without its CR; empty makes that command unknown (BELL).
     void setVersionReply(char letter, std::string_view reply);
     void setVehicleEnabled(bool enabled) { traffic_.setVehicleEnabled(enabled); }
-    bool addPeriodicFrame(const PeriodicFrameSpec& spec) { return traffic_.addPeriodic(spec); }
+    bool addPeriodicFrame(const PeriodicFrameSpec& periodic) { return traffic_.addPeriodic(periodic); }
     bool addRtrAnswer(const SimFrame& answer) { return traffic_.addRtrAnswer(answer); }
     // Sustained load in frames per second on top of the vehicle, from the last time seen.
     void setRate(double framesPerSecond) { traffic_.setRate(framesPerSecond, lastNowUs_); }

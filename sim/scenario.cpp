@@ -155,19 +155,19 @@ private:
     }
 
     // Bytes after the DLC: hex pairs, "++" for a counter, "??" for random; missing bytes are 00.
-    std::string payload(const std::vector<std::string_view>& w, size_t first, PeriodicFrameSpec& spec,
+    std::string payload(const std::vector<std::string_view>& w, size_t first, PeriodicFrameSpec& periodic,
                         bool fixedOnly) {
-        if (w.size() - first > spec.frame.dlc) {
+        if (w.size() - first > periodic.frame.dlc) {
             return "more data bytes than the DLC";
         }
         for (size_t i = first; i < w.size(); ++i) {
             const size_t at = i - first;
             if (w[i] == "++" && !fixedOnly) {
-                spec.kinds[at] = ByteKind::Counter;
+                periodic.kinds[at] = ByteKind::Counter;
             } else if (w[i] == "??" && !fixedOnly) {
-                spec.kinds[at] = ByteKind::Random;
+                periodic.kinds[at] = ByteKind::Random;
             } else if (const auto byte = parseHex(w[i], 2)) {
-                spec.frame.data[at] = static_cast<uint8_t>(*byte);
+                periodic.frame.data[at] = static_cast<uint8_t>(*byte);
             } else {
                 return "bad data byte " + quoted(w[i]);
             }
@@ -182,7 +182,7 @@ private:
         if (s_.frames.size() >= kMaxScenarioFrames) {
             return "too many frames";
         }
-        PeriodicFrameSpec spec;
+        PeriodicFrameSpec periodic;
         const auto id = parseId(w[1]);
         const auto period = parseDurationUs(w[2]);
         const auto dlc = parseDlc(w[3]);
@@ -195,14 +195,14 @@ private:
         if (!dlc) {
             return "DLC must be one digit from 0 to 8";
         }
-        spec.frame = *id;
-        spec.frame.remote = remote;
-        spec.frame.dlc = *dlc;
-        spec.periodUs = *period;
-        if (std::string problem = payload(w, 4, spec, false); !problem.empty()) {
+        periodic.frame = *id;
+        periodic.frame.remote = remote;
+        periodic.frame.dlc = *dlc;
+        periodic.periodUs = *period;
+        if (std::string problem = payload(w, 4, periodic, false); !problem.empty()) {
             return problem;
         }
-        s_.frames.push_back(spec);
+        s_.frames.push_back(periodic);
         return {};
     }
 
@@ -213,7 +213,7 @@ private:
         if (s_.rtrAnswers.size() >= kMaxScenarioAnswers) {
             return "too many answers";
         }
-        PeriodicFrameSpec spec;
+        PeriodicFrameSpec periodic;
         const auto id = parseId(w[1]);
         const auto dlc = parseDlc(w[2]);
         if (!id) {
@@ -222,12 +222,12 @@ private:
         if (!dlc) {
             return "DLC must be one digit from 0 to 8";
         }
-        spec.frame = *id;
-        spec.frame.dlc = *dlc;
-        if (std::string problem = payload(w, 3, spec, true); !problem.empty()) {
+        periodic.frame = *id;
+        periodic.frame.dlc = *dlc;
+        if (std::string problem = payload(w, 3, periodic, true); !problem.empty()) {
             return problem;
         }
-        s_.rtrAnswers.push_back(spec.frame);
+        s_.rtrAnswers.push_back(periodic.frame);
         return {};
     }
 

@@ -8,8 +8,8 @@
 namespace korvel::sim {
 
 TrafficGenerator::TrafficGenerator(uint64_t seed) : rng_(seed) {
-    for (const PeriodicFrameSpec& spec : defaultVehicle()) {
-        sources_.push_back(Source{spec, true, 0});
+    for (const PeriodicFrameSpec& periodic : defaultVehicle()) {
+        sources_.push_back(Source{periodic, true, 0});
     }
 }
 
@@ -25,12 +25,12 @@ void TrafficGenerator::setVehicleEnabled(bool enabled) {
     }
 }
 
-bool TrafficGenerator::addPeriodic(const PeriodicFrameSpec& spec) {
-    if (sources_.size() >= kMaxSources + defaultVehicle().size() || spec.periodUs < kMinPeriodUs ||
-        spec.periodUs > kMaxPeriodUs || spec.frame.dlc > 8) {
+bool TrafficGenerator::addPeriodic(const PeriodicFrameSpec& periodic) {
+    if (sources_.size() >= kMaxSources + defaultVehicle().size() || periodic.periodUs < kMinPeriodUs ||
+        periodic.periodUs > kMaxPeriodUs || periodic.frame.dlc > 8) {
         return false;
     }
-    sources_.push_back(Source{spec, false, 0});
+    sources_.push_back(Source{periodic, false, 0});
     if (running_) {
         schedule(sources_.size() - 1, lastUntilUs_);
     }
@@ -79,7 +79,8 @@ void TrafficGenerator::stop() {
 // frames start on the dot, which keeps scenario timing easy to predict.
 void TrafficGenerator::schedule(size_t index, int64_t fromUs) {
     const Source& source = sources_[index];
-    const int64_t phase = source.fromVehicle ? static_cast<int64_t>(index * 3371) % source.spec.periodUs : 0;
+    const int64_t phase =
+        source.fromVehicle ? static_cast<int64_t>(index * 3371) % source.periodic.periodUs : 0;
     queue_.push(Due{fromUs + phase, index});
 }
 
@@ -104,16 +105,16 @@ SimFrame TrafficGenerator::loadFrame(uint64_t index) {
 }
 
 SimFrame TrafficGenerator::build(Source& source, int64_t dueUs) {
-    const PeriodicFrameSpec& spec = source.spec;
-    SimFrame frame = spec.frame;
+    const PeriodicFrameSpec& periodic = source.periodic;
+    SimFrame frame = periodic.frame;
     if (!frame.remote) {
-        if (spec.signal >= 0) {
-            fillVehiclePayload(spec.signal, source.count, dueUs - startUs_, rng_, frame);
+        if (periodic.signal >= 0) {
+            fillVehiclePayload(periodic.signal, source.count, dueUs - startUs_, rng_, frame);
         } else {
             for (size_t i = 0; i < frame.dlc; ++i) {
-                if (spec.kinds[i] == ByteKind::Counter) {
+                if (periodic.kinds[i] == ByteKind::Counter) {
                     frame.data[i] = static_cast<uint8_t>(source.count);
-                } else if (spec.kinds[i] == ByteKind::Random) {
+                } else if (periodic.kinds[i] == ByteKind::Random) {
                     frame.data[i] = rng_.byte();
                 }
             }
@@ -151,13 +152,13 @@ void TrafficGenerator::generate(int64_t untilUs, const Sink& sink) {
         if (!active(source)) {
             continue;
         }
-        const int64_t period = source.spec.periodUs;
+        const int64_t period = source.periodic.periodUs;
         if (next.dueUs < oldest) {
             next.dueUs += (oldest - next.dueUs + period - 1) / period * period;
             queue_.push(next);
             continue;
         }
-        if (source.spec.permille >= 1000 || rng_.below(1000) < source.spec.permille) {
+        if (source.periodic.permille >= 1000 || rng_.below(1000) < source.periodic.permille) {
             sink(build(source, next.dueUs), next.dueUs);
         }
         next.dueUs += period;
@@ -172,8 +173,8 @@ std::optional<SimFrame> TrafficGenerator::answerRemote(const SimFrame& request, 
         }
     }
     for (Source& source : sources_) {
-        const SimFrame& f = source.spec.frame;
-        if (source.spec.answersRtr && active(source) && !f.remote && f.id == request.id &&
+        const SimFrame& f = source.periodic.frame;
+        if (source.periodic.answersRtr && active(source) && !f.remote && f.id == request.id &&
             f.extended == request.extended) {
             return build(source, nowUs);
         }

@@ -32,7 +32,7 @@ public:
     void setVehicleEnabled(bool enabled);
     [[nodiscard]] bool vehicleEnabled() const { return vehicleEnabled_; }
     // False when the table is full or the period is out of range.
-    bool addPeriodic(const PeriodicFrameSpec& spec);
+    bool addPeriodic(const PeriodicFrameSpec& periodic);
     bool addRtrAnswer(const SimFrame& answer);
 
     // Frames per second of the load stream; 0 turns it off. Out-of-range values are clamped.
@@ -55,7 +55,7 @@ public:
 
 private:
     struct Source {
-        PeriodicFrameSpec spec;
+        PeriodicFrameSpec periodic;
         bool fromVehicle = false;
         uint64_t count = 0;
     };

@@ -194,16 +194,16 @@ const std::vector<PeriodicFrameSpec>& defaultVehicle() {
     static const std::vector<PeriodicFrameSpec> vehicle = [] {
         std::vector<PeriodicFrameSpec> specs;
         for (const VehicleMessage& m : kMessages) {
-            PeriodicFrameSpec spec;
-            spec.frame.id = m.id;
-            spec.frame.extended = m.extended;
-            spec.frame.remote = m.remote;
-            spec.frame.dlc = m.dlc;
-            spec.periodUs = int64_t{m.periodMs} * 1000;
-            spec.signal = m.signal;
-            spec.permille = m.permille;
-            spec.answersRtr = m.answersRtr;
-            specs.push_back(spec);
+            PeriodicFrameSpec periodic;
+            periodic.frame.id = m.id;
+            periodic.frame.extended = m.extended;
+            periodic.frame.remote = m.remote;
+            periodic.frame.dlc = m.dlc;
+            periodic.periodUs = int64_t{m.periodMs} * 1000;
+            periodic.signal = m.signal;
+            periodic.permille = m.permille;
+            periodic.answersRtr = m.answersRtr;
+            specs.push_back(periodic);
         }
         return specs;
     }();

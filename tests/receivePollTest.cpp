@@ -231,12 +231,12 @@ TEST(PeakReceivePoll, FirstFrameOfAPairAndFailureOnUnplug) {
     fakeControl<void (*)(int64_t)>("libpcanbasic.so", "korvelFakePcan_setNowUs")(1'000'000);
     auto* engine = korvel::test::pcanEngine();
     engine->setVehicleEnabled(false);
-    sim::PeriodicFrameSpec spec;
-    spec.frame.id = 0x123;
-    spec.frame.dlc = 1;
-    spec.periodUs = 10'000;
-    spec.kinds[0] = sim::ByteKind::Counter;
-    ASSERT_TRUE(engine->addPeriodicFrame(spec));
+    sim::PeriodicFrameSpec periodic;
+    periodic.frame.id = 0x123;
+    periodic.frame.dlc = 1;
+    periodic.periodUs = 10'000;
+    periodic.kinds[0] = sim::ByteKind::Counter;
+    ASSERT_TRUE(engine->addPeriodicFrame(periodic));
 
     LinkTransport transport;
     transport.openTransport({devicePeakUsb, {}, {}, false});
