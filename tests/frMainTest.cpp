@@ -1,4 +1,5 @@
 #include "app/frMain.h"
+#include "app/frmAbout.h"
 #include "app/basGlobal.h"
 #include "app/iniFile.h"
 #include "support/scriptedPrompts.h"
@@ -8,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -210,4 +212,13 @@ TEST_F(MainWindowTest, PaneButtonsLetEitherPaneFillTheWindow) {
 
     w->findChild<QToolButton*>("imgTxFull")->click();
     EXPECT_FALSE(w->findChild<QWidget*>("frameReceive")->isVisible());
+}
+
+TEST(AboutBox, ShowsTitleVersionAndTheProjectLink) {
+    frmAbout about;
+    EXPECT_EQ(about.windowTitle(), "About");
+    EXPECT_EQ(about.findChild<QLabel*>("lblTitle")->text(), "Korvel");
+    EXPECT_EQ(about.findChild<QLabel*>("lblVersion")->text(), "Version 2.00.02");
+    EXPECT_EQ(about.findChild<QLabel*>("lblDescription")->text(), "CAN Monitor + Tracer");
+    EXPECT_TRUE(about.findChild<QLabel*>("lblForum")->text().contains(QString::fromLatin1(kProjectUrl)));
 }
