@@ -149,8 +149,11 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     linkWindow.setStatusText = [this](int panel, const QString& text) {
         setStatusText(panel, text);
     };
+    // The toolbar's connect button goes with the menu entry, so a click during the sequence cannot start a
+    // second one inside the first one's waits.
     linkWindow.setConnectEnabled = [this](bool on) {
         mnuConnect->setEnabled(on);
+        toolbarAction(QStringLiteral("connect"))->setEnabled(on);
     };
     linkWindow.setPollTimerEnabled = [this](bool on) {
         on ? tiCAN->start() : tiCAN->stop();

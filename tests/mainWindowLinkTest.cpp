@@ -156,3 +156,18 @@ TEST_F(MainWindowLinkTest, AClickInTheCommentColumnOpensTheCommentDialog) {
     ASSERT_NE(window->commentWindow(), nullptr);
     EXPECT_TRUE(window->commentWindow()->windowTitle().startsWith(QStringLiteral("Comment (ID: ")));
 }
+
+TEST_F(MainWindowLinkTest, ConnectCannotStartAgainWhileItRuns) {
+    bool menuEnabled = true;
+    bool buttonEnabled = true;
+    // Runs inside the sequence's first reply wait.
+    QTimer::singleShot(0, [&] {
+        menuEnabled = window->findChild<QAction*>("mnuConnect")->isEnabled();
+        buttonEnabled = window->toolbarAction(QStringLiteral("connect"))->isEnabled();
+    });
+    window->runToolbarCommand(QStringLiteral("connect"));
+    EXPECT_FALSE(menuEnabled);
+    EXPECT_FALSE(buttonEnabled);
+    EXPECT_TRUE(window->findChild<QAction*>("mnuConnect")->isEnabled());
+    EXPECT_TRUE(window->toolbarAction(QStringLiteral("connect"))->isEnabled());
+}
