@@ -61,7 +61,6 @@ const std::string& ReceivePoll::commentFor(const CanFrame& frame) {
 void ReceivePoll::updateMonitor(RowTimes& rowTimes) {
     if (fold_.empty())
         return;
-    comments_.setList(state_.commentListText);
     updateMonitorRows(monitor_, fold_.entries(), rowTimes,
                       [this](std::string_view id, std::string_view data, std::string& out) {
                           frameComment(id, data, comments_, state_.options, out);
