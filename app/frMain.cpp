@@ -1,6 +1,6 @@
 #include "app/frMain.h"
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "app/buttonIcons.h"
 #include "link/connection.h"
 #include "receive/frDetails.h"

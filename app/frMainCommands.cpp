@@ -1,6 +1,6 @@
 // The main window's start-up, shutdown, commands and connection states.
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "app/buttonIcons.h"
 #include "app/frMain.h"
 #include "app/frmAbout.h"
@@ -8,7 +8,7 @@
 #include "link/canFrame.h"
 #include "link/connection.h"
 #include "link/frmSettings.h"
-#include "link/numberText.h"
+#include "core/numberText.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"

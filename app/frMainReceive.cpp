@@ -1,9 +1,9 @@
 // The main window's receive side: the poll timer, the Monitor and Tracer commands, the details and comment
 // windows, the filter dialog and the comment list files.
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "app/frMain.h"
-#include "app/prompts.h"
+#include "core/prompts.h"
 #include "filters/frmFilter.h"
 #include "link/connection.h"
 #include "receive/commentFile.h"

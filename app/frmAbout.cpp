@@ -1,6 +1,6 @@
 #include "app/frmAbout.h"
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "app/buttonIcons.h"
 
 #include <QDesktopServices>

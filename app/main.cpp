@@ -1,5 +1,5 @@
 #include "app/frMain.h"
-#include "app/prompts.h"
+#include "core/prompts.h"
 #include "app/qtPrompts.h"
 
 #include <QApplication>

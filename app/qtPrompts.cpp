@@ -1,6 +1,6 @@
 #include "app/qtPrompts.h"
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 
 #include <QApplication>
 #include <QFileDialog>

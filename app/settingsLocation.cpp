@@ -1,6 +1,6 @@
 #include "app/settingsLocation.h"
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 
 #include <QCoreApplication>
 #include <QDir>

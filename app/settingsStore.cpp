@@ -1,7 +1,7 @@
 #include "app/settingsStore.h"
 
 #include "link/canFrame.h"
-#include "link/numberText.h"
+#include "core/numberText.h"
 
 #include <limits>
 

@@ -2,8 +2,8 @@
 
 // The settings file's sections "Options" and "Position": what is read at start-up and written at shutdown.
 
-#include "app/basGlobal.h"
-#include "app/iniFile.h"
+#include "core/basGlobal.h"
+#include "core/iniFile.h"
 
 #include <cstdint>
 

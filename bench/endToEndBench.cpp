@@ -2,7 +2,7 @@
 // (with a shown list view) take it in with the real 100 ms timer. Reports frames sent against the sum of the
 // Monitor's counts, the worst poll tick and the CPU share of one core.
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "bench/benchApplication.h"
 #include "link/transport.h"
 #include "receive/monitorFold.h"

@@ -1,6 +1,6 @@
 // Start-up: the main window built, its settings loaded and shown, as the program does before its event loop.
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "app/frMain.h"
 #include "bench/benchApplication.h"
 

@@ -1,6 +1,6 @@
 #include "filters/filterSettings.h"
 
-#include "link/numberText.h"
+#include "core/numberText.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // The settings the filter dialog edits, as a copy that is written back only on "Ok", and the rules of
 // its text boxes.
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 
 #include <QString>
 #include <QStringView>

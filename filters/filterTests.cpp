@@ -1,7 +1,7 @@
 #include "filters/filterTests.h"
 
-#include "app/basGlobal.h"
-#include "link/numberText.h"
+#include "core/basGlobal.h"
+#include "core/numberText.h"
 
 namespace korvel {
 

@@ -4,7 +4,7 @@
 // and writes them back only on "Ok"; QDialog::accepted then tells the main window to show the new filter
 // state and to send the acceptance registers to the adapter.
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
 #include "link/canFrame.h"
 
-#include "link/numberText.h"
+#include "core/numberText.h"
 
 #include <cmath>
 

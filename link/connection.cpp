@@ -1,7 +1,7 @@
 #include "link/connection.h"
 
-#include "app/basGlobal.h"
-#include "app/prompts.h"
+#include "core/basGlobal.h"
+#include "core/prompts.h"
 #include "link/pcan_usb.h"
 
 #include <QCoreApplication>

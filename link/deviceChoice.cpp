@@ -1,6 +1,6 @@
 #include "link/deviceChoice.h"
 
-#include "link/numberText.h"
+#include "core/numberText.h"
 
 namespace korvel {
 

@@ -1,7 +1,7 @@
 #include "link/frmSettings.h"
 
-#include "app/basGlobal.h"
-#include "app/prompts.h"
+#include "core/basGlobal.h"
+#include "core/prompts.h"
 #include "link/canFrame.h"
 #include "link/deviceChoice.h"
 #include "link/keyFilters.h"

@@ -1,6 +1,6 @@
 #include "link/transport.h"
 
-#include "app/prompts.h"
+#include "core/prompts.h"
 #include "link/pcan_usb.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "receive/commentFile.h"
 
-#include "app/textFile.h"
+#include "core/textFile.h"
 
 #include <QFileInfo>
 

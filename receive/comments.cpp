@@ -1,7 +1,7 @@
 #include "receive/comments.h"
 
-#include "app/basGlobal.h"
-#include "link/numberText.h"
+#include "core/basGlobal.h"
+#include "core/numberText.h"
 
 #include <algorithm>
 #include <charconv>

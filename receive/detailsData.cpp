@@ -1,6 +1,6 @@
 #include "receive/detailsData.h"
 
-#include "app/iniFile.h"
+#include "core/iniFile.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // The comment dialog: edits the stored comment of the selected Monitor row's identifier and the two
 // general rendering switches. Not modal: receiving and the main window go on while it is open.
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
 #include "receive/receivePoll.h"
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "filters/filterTests.h"
 #include "link/pcan_usb.h"
 #include "link/transport.h"

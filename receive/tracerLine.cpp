@@ -1,6 +1,6 @@
 #include "receive/tracerLine.h"
 
-#include "link/numberText.h"
+#include "core/numberText.h"
 
 #include <QStringList>
 

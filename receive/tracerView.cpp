@@ -1,6 +1,6 @@
 #include "receive/tracerView.h"
 
-#include "app/prompts.h"
+#include "core/prompts.h"
 #include "receive/tracerLine.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "link/canFrame.h"
-#include "link/numberText.h"
+#include "core/numberText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "receive/comments.h"
-#include "app/basGlobal.h"
-#include "app/textFile.h"
+#include "core/basGlobal.h"
+#include "core/textFile.h"
 #include "receive/commentFile.h"
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"

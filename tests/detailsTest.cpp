@@ -1,4 +1,4 @@
-#include "app/iniFile.h"
+#include "core/iniFile.h"
 #include "receive/detailsData.h"
 #include "receive/frDetails.h"
 #include "receive/monitorModel.h"

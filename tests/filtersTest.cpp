@@ -1,4 +1,4 @@
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "filters/filterSettings.h"
 #include "filters/filterTests.h"
 #include "filters/frmFilter.h"

@@ -1,5 +1,5 @@
 #include "link/frmSettings.h"
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "link/deviceChoice.h"
 #include "link/transport.h"
 #include "support/linkFixture.h"

@@ -1,9 +1,9 @@
 // The main window connected to the virtual adapter: live traffic in the Monitor, an adapter that vanishes
 // while streaming, and quitting while connected.
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "app/frMain.h"
-#include "app/iniFile.h"
+#include "core/iniFile.h"
 #include "link/connection.h"
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"

@@ -1,5 +1,5 @@
 #include "receive/monitorFold.h"
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "receive/comments.h"
 #include "receive/monitorModel.h"
 

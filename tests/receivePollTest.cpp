@@ -2,7 +2,7 @@
 // streaming over one, and the fake PCAN-Basic library for the PEAK kind.
 
 #include "receive/receivePoll.h"
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "link/pcan_usb.h"
 #include "link/transport.h"
 #include "receive/monitorFold.h"

@@ -1,7 +1,7 @@
-#include "app/basGlobal.h"
-#include "app/iniFile.h"
+#include "core/basGlobal.h"
+#include "core/iniFile.h"
 #include "app/settingsStore.h"
-#include "app/textFile.h"
+#include "core/textFile.h"
 #include "support/tempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/prompts.h"
+#include "core/prompts.h"
 #include "link/canFrame.h"
 #include "receive/tracerLine.h"
 #include "receive/tracerView.h"

@@ -3,7 +3,7 @@
 // A link controller wired to a recording stand-in for the main window, the virtual adapter on a real
 // pseudo-terminal, the fake vendor libraries' controls, and a command clock that runs fast.
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "link/connection.h"
 #include "sim/adapterEngine.h"
 #include "sim/ptyAdapter.h"

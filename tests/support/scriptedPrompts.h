@@ -2,7 +2,7 @@
 
 // Records every message and answers questions from a prepared script, so no dialog ever blocks a test.
 
-#include "app/prompts.h"
+#include "core/prompts.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "app/iniFile.h"
+#include "core/iniFile.h"
 
-#include "app/textFile.h"
-#include "link/numberText.h"
+#include "core/numberText.h"
+#include "core/textFile.h"
 
 namespace korvel {
 

@@ -1,4 +1,4 @@
-#include "app/textFile.h"
+#include "core/textFile.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,4 +1,4 @@
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "link/numberText.h"
+#include "core/numberText.h"
 
 #include <cmath>
 #include <limits>
