@@ -1,6 +1,7 @@
 #include "core/textFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace korvel {
@@ -58,29 +59,90 @@ std::string latin1ToUtf8(std::string_view bytes) {
     return out;
 }
 
-bool readTextFile(const std::string& path, std::string& text) {
+namespace {
+
+void setError(std::string* error, const QString& text) {
+    if (error)
+        *error = text.toStdString();
+}
+
+} // namespace
+
+bool readTextFile(const std::string& path, std::string& text, std::size_t maxBytes, std::string* error) {
     text.clear();
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
+    const QString name = QString::fromStdString(path);
+    const QFileInfo info(name);
+    if (!info.exists()) {
+        setError(error, QStringLiteral("The file does not exist."));
         return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    }
+    if (!info.isFile()) {
+        setError(error, QStringLiteral("It is not a regular file."));
         return false;
+    }
+    if (static_cast<std::uintmax_t>(info.size()) > maxBytes) {
+        setError(error, QStringLiteral("It is larger than %1 bytes.").arg(maxBytes));
+        return false;
+    }
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(error, file.errorString());
+        return false;
+    }
+    // The file may have grown since the size was read; one byte past the limit tells.
+    const QByteArray bytes = file.read(static_cast<qint64>(maxBytes) + 1);
+    if (file.error() != QFileDevice::NoError) {
+        setError(error, file.errorString());
+        return false;
+    }
+    if (static_cast<std::size_t>(bytes.size()) > maxBytes) {
+        setError(error, QStringLiteral("It is larger than %1 bytes.").arg(maxBytes));
+        return false;
+    }
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     text = isValidUtf8(view) ? std::string(view) : latin1ToUtf8(view);
     return true;
 }
 
-bool writeTextFileAtomically(const std::string& path, std::string_view text) {
+bool writeTextFileAtomically(const std::string& path, std::string_view text, std::string* error) {
     QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const auto size = static_cast<qint64>(text.size());
-    if (file.write(text.data(), size) != size) {
-        file.cancelWriting();
+    // Unbuffered, so a write that fails (full disk, size limit) fails here and not in a flush inside
+    // commit() whose failure would let an empty temporary file replace the original.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        setError(error, file.errorString());
         return false;
     }
-    return file.commit();
+    const char* data = text.data();
+    auto left = static_cast<qint64>(text.size());
+    while (left > 0) {
+        const qint64 written = file.write(data, left);
+        if (written <= 0) {
+            setError(error, file.errorString());
+            file.cancelWriting();
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    if (!file.commit()) {
+        setError(error, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+std::string saveFailedText(const std::string& path, const std::string& reason) {
+    std::string text = "Can't save " + path + "!";
+    if (!reason.empty())
+        text += "\n" + reason;
+    return text;
+}
+
+std::string readFailedText(const std::string& path, const std::string& reason) {
+    std::string text = "Can't read " + path + "!";
+    if (!reason.empty())
+        text += "\n" + reason;
+    return text;
 }
 
 } // namespace korvel

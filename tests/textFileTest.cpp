@@ -1,0 +1,66 @@
+#include "core/textFile.h"
+
+#include "support/fileSizeLimit.h"
+#include "support/tempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sys/stat.h>
+
+namespace korvel {
+namespace {
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A short file and one past a buffer's size: both used to be replaced by an empty file when the disk was
+// full, because the failing flush happened inside the commit.
+TEST(TextFileSave, AFullDiskKeepsTheOldFileWholeAndSaysWhy) {
+    for (std::size_t oldSize : {std::size_t{40}, std::size_t{20000}}) {
+        test::TempDir dir;
+        const std::string path = dir.file("list.cmt");
+        const std::string old(oldSize, 'o');
+        ASSERT_TRUE(writeTextFileAtomically(path, old));
+        std::string error;
+        {
+            test::FileSizeLimit limit(8);
+            EXPECT_FALSE(writeTextFileAtomically(path, std::string(oldSize + 10, 'n'), &error));
+        }
+        EXPECT_EQ(fileBytes(path), old);
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(saveFailedText(path, error), "Can't save " + path + "!\n" + error);
+    }
+}
+
+TEST(TextFileSave, AFolderThatCannotBeWrittenIsReported) {
+    std::string error;
+    EXPECT_FALSE(writeTextFileAtomically("/proc/korvel-no-such-folder/x.trc", "x", &error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(TextFileRead, OnlyRegularFilesOfASaneSize) {
+    test::TempDir dir;
+    std::string text;
+    std::string error;
+
+    const std::string fifo = dir.file("fifo.ini");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(readTextFile(fifo, text, kMaxTextFileBytes, &error)); // would block forever
+    EXPECT_FALSE(error.empty());
+
+    EXPECT_FALSE(readTextFile("/dev/zero", text)); // would never end
+    EXPECT_FALSE(readTextFile(dir.file("missing"), text));
+
+    const std::string big = dir.file("big.ini");
+    ASSERT_TRUE(writeTextFileAtomically(big, std::string(101, '\n')));
+    EXPECT_FALSE(readTextFile(big, text, 100));
+    EXPECT_TRUE(text.empty());
+    EXPECT_TRUE(readTextFile(big, text, 101));
+    EXPECT_EQ(text.size(), 101u);
+}
+
+} // namespace
+} // namespace korvel
