@@ -1,14 +1,16 @@
 // The main window's start-up, shutdown, commands and connection states.
 
-#include "core/basGlobal.h"
 #include "app/buttonIcons.h"
 #include "app/frMain.h"
 #include "app/frmAbout.h"
 #include "app/settingsLocation.h"
+#include "core/basGlobal.h"
+#include "core/numberText.h"
+#include "core/prompts.h"
+#include "core/textFile.h"
 #include "link/canFrame.h"
 #include "link/connection.h"
 #include "link/frmSettings.h"
-#include "core/numberText.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"
@@ -18,10 +20,12 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
@@ -46,8 +50,14 @@ void frMain::initialiseApplication() {
 }
 
 void frMain::loadSettings() {
-    const IniDocument ini = IniDocument::load(basGlobal.iniPath);
-    const LoadedPlacement loaded = loadSettingsFrom(ini, basGlobal);
+    std::string error;
+    std::optional<IniDocument> ini = IniDocument::read(basGlobal.iniPath, &error);
+    if (!ini) {
+        prompts().critical(QString::fromStdString(readFailedText(basGlobal.iniPath, error)) +
+                           QStringLiteral("\nThe default settings are used."));
+        ini.emplace();
+    }
+    const LoadedPlacement loaded = loadSettingsFrom(*ini, basGlobal);
 
     setButtonPicture(QStringLiteral("loop"),
                      basGlobal.hasOption(optLoop) ? QStringLiteral("loopon") : QStringLiteral("loop"));
@@ -57,8 +67,13 @@ void frMain::loadSettings() {
 
     if (loaded.hasPosition) {
         const WindowPlacement& p = loaded.placement;
-        setGeometry(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width),
-                    twipsToPixels(p.height));
+        QList<QRect> workAreas;
+        if (const QScreen* primary = QGuiApplication::primaryScreen())
+            workAreas.push_back(primary->availableGeometry());
+        for (const QScreen* screen : QGuiApplication::screens())
+            workAreas.push_back(screen->availableGeometry());
+        if (!workAreas.isEmpty())
+            setGeometry(placementRect(p, logicalDpiY(), workAreas));
         if (p.windowState == 2)
             setWindowState(Qt::WindowMaximized);
         else if (p.windowState == 1)
@@ -80,9 +95,15 @@ void frMain::saveSettings() {
     placement.height = pixelsToTwips(normal.height());
     placement.width = pixelsToTwips(normal.width());
 
-    IniDocument ini = IniDocument::load(basGlobal.iniPath);
-    saveSettingsTo(ini, basGlobal, placement);
-    ini.save(basGlobal.iniPath); // a failed write is not reported; the old file stays intact
+    // A file that exists but could not be read is not replaced: it may hold more than this program knows.
+    std::string error;
+    std::optional<IniDocument> ini = IniDocument::read(basGlobal.iniPath, &error);
+    if (ini) {
+        saveSettingsTo(*ini, basGlobal, placement);
+        if (ini->save(basGlobal.iniPath, &error))
+            return;
+    }
+    prompts().critical(QString::fromStdString(saveFailedText(basGlobal.iniPath, error)));
 }
 
 void frMain::applyPaneSwitches() {

@@ -1,8 +1,10 @@
 #include "app/settingsStore.h"
 
-#include "link/canFrame.h"
 #include "core/numberText.h"
+#include "link/canFrame.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace korvel {
@@ -68,6 +70,23 @@ LoadedPlacement loadSettingsFrom(const IniDocument& ini, GlobalState& state) {
     }
     loaded.split = iniInteger(ini, kPosition, "Split", 0);
     return loaded;
+}
+
+QRect placementRect(const WindowPlacement& placement, double dpi, const QList<QRect>& workAreas) {
+    const double scale = (dpi > 0 && std::isfinite(dpi) ? dpi : 96.0) / 1440.0;
+    const auto pixels = [scale](int32_t twips, int lo, int hi) {
+        return static_cast<int>(std::clamp(std::round(twips * scale), double(lo), double(std::max(lo, hi))));
+    };
+    constexpr int far = 1 << 30;
+    const QPoint storedCorner(pixels(placement.left, -far, far), pixels(placement.top, -far, far));
+    const auto holder = std::find_if(workAreas.begin(), workAreas.end(),
+                                     [&](const QRect& area) { return area.contains(storedCorner); });
+    const QRect& available = holder != workAreas.end() ? *holder : workAreas.front();
+    const int width = pixels(placement.width, 1, available.width());
+    const int height = pixels(placement.height, 1, available.height());
+    const int left = pixels(placement.left, available.left(), available.left() + available.width() - width);
+    const int top = pixels(placement.top, available.top(), available.top() + available.height() - height);
+    return {left, top, width, height};
 }
 
 int32_t resolveSplit(int32_t storedSplit, int32_t freeHeightTwips) {

@@ -5,6 +5,9 @@
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
 
+#include <QList>
+#include <QRect>
+
 #include <cstdint>
 
 namespace korvel {
@@ -27,6 +30,13 @@ struct LoadedPlacement {
 // Reads section "Options" into the state (with the derived filter values) and returns the stored window
 // placement. Values outside their range and over-long hexadecimal texts keep their defaults.
 LoadedPlacement loadSettingsFrom(const IniDocument& ini, GlobalState& state);
+
+// The window's rectangle in pixels for a stored placement, kept within one screen's work area: the screen
+// holding the stored top-left corner, else the first (primary) one. A larger size shrinks to that area
+// and the window moves as far as needed to lie on it. Computed in double precision, so no stored value can
+// overflow. `workAreas` must not be empty.
+[[nodiscard]] QRect placementRect(const WindowPlacement& placement, double dpi,
+                                  const QList<QRect>& workAreas);
 
 // The stored split unless it is 0 or does not leave room for the receive pane; then half the free height.
 [[nodiscard]] int32_t resolveSplit(int32_t storedSplit, int32_t freeHeightTwips);

@@ -3,6 +3,8 @@
 #include "core/numberText.h"
 #include "core/textFile.h"
 
+#include <QFileInfo>
+
 namespace korvel {
 
 namespace {
@@ -53,13 +55,25 @@ std::optional<KeyLine> keyLine(std::string_view line) {
 } // namespace
 
 IniDocument IniDocument::load(const std::string& path) {
+    return read(path).value_or(IniDocument{});
+}
+
+std::optional<IniDocument> IniDocument::read(const std::string& path, std::string* error) {
+    // A dangling link counts as missing too: writing creates the file where the link points.
+    if (!QFileInfo::exists(QString::fromStdString(path)))
+        return IniDocument{};
     std::string text;
-    readTextFile(path, text);
+    if (!readTextFile(path, text, kMaxIniFileBytes, error))
+        return std::nullopt;
     return IniDocument(text);
 }
 
 void IniDocument::parse(std::string_view text) {
     lines_.clear();
+    // Editors may put a byte-order mark before the first section.
+    constexpr std::string_view bom = "\xEF\xBB\xBF";
+    if (text.substr(0, bom.size()) == bom)
+        text.remove_prefix(bom.size());
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -82,8 +96,8 @@ std::string IniDocument::text() const {
     return out;
 }
 
-bool IniDocument::save(const std::string& path) const {
-    return writeTextFileAtomically(path, text());
+bool IniDocument::save(const std::string& path, std::string* error) const {
+    return writeTextFileAtomically(path, text(), error);
 }
 
 std::optional<std::size_t> IniDocument::findSection(std::string_view section) const {
@@ -142,10 +156,18 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
 
 std::string iniString(const IniDocument& ini, std::string_view section, std::string_view key,
                       std::string_view defaultValue) {
-    std::string text = ini.value(section, key).value_or(std::string(defaultValue));
-    if (text.size() > kIniMaxValueLength)
-        text.resize(kIniMaxValueLength);
-    return text;
+    const std::optional<std::string> text = ini.value(section, key);
+    return std::string(utf8Prefix(text ? std::string_view(*text) : defaultValue, kIniMaxValueLength));
+}
+
+std::string_view utf8Prefix(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes)
+        return text;
+    std::size_t cut = maxBytes;
+    // Step back over continuation bytes to the start of the character that does not fit whole.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.substr(0, cut);
 }
 
 int32_t iniInteger(const IniDocument& ini, std::string_view section, std::string_view key,
@@ -160,10 +182,12 @@ std::string readIniString(const std::string& path, std::string_view section, std
 }
 
 bool writeIniString(const std::string& path, std::string_view section, std::string_view key,
-                    std::string_view value) {
-    IniDocument ini = IniDocument::load(path);
-    ini.setValue(section, key, value);
-    return ini.save(path);
+                    std::string_view value, std::string* error) {
+    std::optional<IniDocument> ini = IniDocument::read(path, error);
+    if (!ini)
+        return false;
+    ini->setValue(section, key, value);
+    return ini->save(path, error);
 }
 
 } // namespace korvel

@@ -11,6 +11,9 @@
 namespace korvel {
 
 inline constexpr std::size_t kIniMaxValueLength = 254;
+// A settings file is a few dozen lines; anything much larger is not one, and reading it would cost time and
+// memory at every start.
+inline constexpr std::size_t kMaxIniFileBytes = 1024 * 1024;
 
 class IniDocument {
 public:
@@ -19,8 +22,12 @@ public:
 
     // A missing or unreadable file gives an empty document.
     static IniDocument load(const std::string& path);
-    // Replaces the file atomically; false when it could not be written.
-    bool save(const std::string& path) const;
+    // A missing file gives an empty document; a file that exists but cannot be read (not a regular file,
+    // larger than kMaxIniFileBytes, no permission) gives nothing, and `error` says why. Writers use this so
+    // that they never replace a file they could not read.
+    static std::optional<IniDocument> read(const std::string& path, std::string* error = nullptr);
+    // Replaces the file atomically; false when it could not be written, and `error` (when given) says why.
+    bool save(const std::string& path, std::string* error = nullptr) const;
 
     [[nodiscard]] std::optional<std::string> value(std::string_view section, std::string_view key) const;
     // Creates the section and the key when missing; other lines keep their place.
@@ -36,15 +43,20 @@ private:
     std::vector<std::string> lines_;
 };
 
-// The settings file's reading rules: a text value cut to 254 characters (default when missing), and an
-// integer value read from its leading decimal digits with an optional minus (default when missing).
+// The settings file's reading rules: a text value cut to 254 bytes, never inside a UTF-8 character (default
+// when missing), and an integer value read from its leading decimal digits with an optional minus (default
+// when missing).
 [[nodiscard]] std::string readIniString(const std::string& path, std::string_view section,
                                         std::string_view key, std::string_view defaultValue = "0");
 [[nodiscard]] std::string iniString(const IniDocument& ini, std::string_view section, std::string_view key,
                                     std::string_view defaultValue = "0");
 [[nodiscard]] int32_t iniInteger(const IniDocument& ini, std::string_view section, std::string_view key,
                                  int32_t defaultValue = 0);
+// False, with the file unchanged, when it exists but cannot be read, or cannot be written.
 bool writeIniString(const std::string& path, std::string_view section, std::string_view key,
-                    std::string_view value);
+                    std::string_view value, std::string* error = nullptr);
+
+// The longest start of `text` of at most `maxBytes` bytes that does not end inside a UTF-8 character.
+[[nodiscard]] std::string_view utf8Prefix(std::string_view text, std::size_t maxBytes);
 
 } // namespace korvel

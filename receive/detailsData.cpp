@@ -68,11 +68,13 @@ DetailsPosition readDetailsPosition(const std::string& iniPath) {
     return {iniInteger(ini, kDetailsSection, "Top", 0), iniInteger(ini, kDetailsSection, "Left", 0)};
 }
 
-bool writeDetailsPosition(const std::string& iniPath, DetailsPosition position) {
-    IniDocument ini = IniDocument::load(iniPath);
-    ini.setValue(kDetailsSection, "Top", std::to_string(position.top));
-    ini.setValue(kDetailsSection, "Left", std::to_string(position.left));
-    return ini.save(iniPath);
+bool writeDetailsPosition(const std::string& iniPath, DetailsPosition position, std::string* error) {
+    std::optional<IniDocument> ini = IniDocument::read(iniPath, error);
+    if (!ini)
+        return false;
+    ini->setValue(kDetailsSection, "Top", std::to_string(position.top));
+    ini->setValue(kDetailsSection, "Left", std::to_string(position.left));
+    return ini->save(iniPath, error);
 }
 
 int pixelsToTwips(int pixels, double dpi) {

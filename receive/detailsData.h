@@ -33,8 +33,9 @@ inline constexpr const char* kDetailsSection = "PositionDetails";
 
 // Section "PositionDetails", keys "Top" and "Left"; 0 for a missing key.
 [[nodiscard]] DetailsPosition readDetailsPosition(const std::string& iniPath);
-// Writes both keys at once; false when the file could not be written.
-bool writeDetailsPosition(const std::string& iniPath, DetailsPosition position);
+// Writes both keys at once; false, with the file unchanged and `error` (when given) saying why, when the
+// file exists but cannot be read or cannot be written.
+bool writeDetailsPosition(const std::string& iniPath, DetailsPosition position, std::string* error = nullptr);
 
 // Twips are 1/1440 inch; rounded both ways so a position survives the round trip at any DPI.
 [[nodiscard]] int pixelsToTwips(int pixels, double dpi);

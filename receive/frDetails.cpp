@@ -1,5 +1,7 @@
 #include "receive/frDetails.h"
 
+#include "core/prompts.h"
+#include "core/textFile.h"
 #include "receive/comments.h"
 #include "receive/monitorModel.h"
 
@@ -176,7 +178,9 @@ void frDetails::showTracerFrame(const QString& idText, const QString& dataText,
 
 void frDetails::closeEvent(QCloseEvent* event) {
     const double dpi = logicalDpiY();
-    writeDetailsPosition(iniPath_, {pixelsToTwips(y(), dpi), pixelsToTwips(x(), dpi)});
+    std::string error;
+    if (!writeDetailsPosition(iniPath_, {pixelsToTwips(y(), dpi), pixelsToTwips(x(), dpi)}, &error))
+        prompts().critical(QString::fromStdString(saveFailedText(iniPath_, error)));
     QWidget::closeEvent(event);
 }
 
