@@ -1,6 +1,7 @@
 #include "receive/comments.h"
 
 #include "core/basGlobal.h"
+#include "core/iniFile.h"
 #include "core/numberText.h"
 
 #include <algorithm>
@@ -29,11 +30,20 @@ std::string_view commentAt(std::string_view listText, std::size_t start) {
     return listText.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
-void replaceAll(std::string& text, std::string_view placeholder, std::string_view by) {
+// `text` with every `placeholder` replaced by `by`, written to `out` in one pass and ended once `out`
+// holds `limit` bytes.
+void replaceAll(std::string_view text, std::string_view placeholder, std::string_view by, std::size_t limit,
+                std::string& out) {
+    out.clear();
     std::size_t pos = 0;
-    while ((pos = text.find(placeholder, pos)) != std::string::npos) {
-        text.replace(pos, placeholder.size(), by);
-        pos += by.size();
+    while (pos < text.size() && out.size() < limit) {
+        const std::size_t at = text.find(placeholder, pos);
+        if (at == std::string_view::npos || at - pos >= limit - out.size()) {
+            out.append(text.substr(pos, limit - out.size()));
+            return;
+        }
+        out.append(text.substr(pos, at - pos)).append(by);
+        pos = at + placeholder.size();
     }
 }
 
@@ -139,19 +149,22 @@ void renderComment(std::string_view dataText, int32_t options, std::optional<std
     }
     if (!stored)
         return;
-    out.assign(*stored);
-    if (out.find('<') == std::string::npos)
+    // A placeholder is 5 bytes and a rendering at least 4, so the first shown bytes come from at most
+    // 5/4 as many bytes before the "<DEC>" pass, and those from fewer stored bytes before the "<ASC>" pass.
+    constexpr std::size_t kFirstPassLimit = 2 * kMaxShownCommentBytes + 8;
+    const std::string_view comment = stored->substr(0, kFirstPassLimit);
+    if (comment.find('<') == std::string_view::npos) {
+        out.assign(shownComment(comment));
         return;
+    }
     std::string rendering;
-    if (out.find("<ASC>") != std::string::npos) {
-        appendAsciiRendering(dataText, rendering);
-        replaceAll(out, "<ASC>", rendering);
-    }
-    if (out.find("<DEC>") != std::string::npos) {
-        rendering.clear();
-        appendDecRendering(dataText, rendering);
-        replaceAll(out, "<DEC>", rendering);
-    }
+    std::string expanded;
+    appendAsciiRendering(dataText, rendering);
+    replaceAll(comment, "<ASC>", rendering, kFirstPassLimit, expanded);
+    rendering.clear();
+    appendDecRendering(dataText, rendering);
+    replaceAll(expanded, "<DEC>", rendering, kMaxShownCommentBytes + 8, out);
+    out.resize(shownComment(out).size());
 }
 
 bool generalRendering(int32_t options) {
@@ -159,6 +172,10 @@ bool generalRendering(int32_t options) {
 }
 
 } // namespace
+
+std::string_view shownComment(std::string_view comment) {
+    return utf8Prefix(comment, kMaxShownCommentBytes);
+}
 
 void frameComment(std::string_view idText, std::string_view dataText, const CommentIndex& comments,
                   int32_t options, std::string& out) {

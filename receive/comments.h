@@ -42,8 +42,16 @@ private:
     bool built_ = false;
 };
 
+// A shown comment is at most this many bytes: a list may hold a megabyte comment, which no view can lay
+// out at every update. The stored comment itself is never cut.
+inline constexpr std::size_t kMaxShownCommentBytes = 1024;
+// The start of a comment that is shown, cut at a character boundary.
+[[nodiscard]] std::string_view shownComment(std::string_view comment);
+
 // The comment to show for a frame: the general ASCII or DEC rendering when that option is on, else the
-// stored comment with every "<ASC>" and then every "<DEC>" replaced by the rendering. `out` is reused.
+// stored comment with every "<ASC>" and then every "<DEC>" replaced by the rendering; at most
+// kMaxShownCommentBytes of it, and the work done never depends on more of the stored comment than that
+// needs. `out` is reused.
 void frameComment(std::string_view idText, std::string_view dataText, const CommentIndex& comments,
                   int32_t options, std::string& out);
 [[nodiscard]] std::string frameComment(std::string_view idText, std::string_view dataText,

@@ -81,6 +81,7 @@ void MonitorModel::clear() {
 void MonitorModel::setComment(int row, std::string comment) {
     if (row < 0 || row >= rowCount())
         return;
+    comment.resize(shownComment(comment).size());
     rows_[static_cast<std::size_t>(row)].comment = std::move(comment);
     const QModelIndex cell = index(row, colComment);
     emit dataChanged(cell, cell, {Qt::DisplayRole});
@@ -92,7 +93,7 @@ void MonitorModel::setStoredComments(std::string_view listText) {
     CommentIndex comments;
     comments.setList(listText);
     for (MonitorRow& r : rows_)
-        r.comment.assign(comments.stored(r.id).value_or(std::string_view{}));
+        r.comment.assign(shownComment(comments.stored(r.id).value_or(std::string_view{})));
     emit dataChanged(index(0, colComment), index(rowCount() - 1, colComment), {Qt::DisplayRole});
 }
 

@@ -49,9 +49,10 @@ public:
 
     // Removes every row at once; the time tables stay as they are.
     void clear();
-    // The comment dialog's "Ok": the text as typed, placeholders expanded at the row's next update.
+    // The comment dialog's "Ok": the text as typed, placeholders expanded at the row's next update. Like
+    // every shown comment, at most kMaxShownCommentBytes of it.
     void setComment(int row, std::string comment);
-    // After loading a comment list: each row's stored comment as stored, or empty.
+    // After loading a comment list: each row's stored comment as stored (its shown start), or empty.
     void setStoredComments(std::string_view listText);
 
 private:
