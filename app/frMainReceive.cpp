@@ -1,9 +1,10 @@
 // The main window's receive side: the poll timer, the Monitor and Tracer commands, the details and comment
 // windows, the filter dialog and the comment list files.
 
-#include "core/basGlobal.h"
 #include "app/frMain.h"
+#include "core/basGlobal.h"
 #include "core/prompts.h"
+#include "core/textFile.h"
 #include "filters/frmFilter.h"
 #include "link/connection.h"
 #include "receive/commentFile.h"
@@ -14,6 +15,9 @@
 #include "receive/receivePoll.h"
 #include "receive/tracerView.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -36,9 +40,9 @@ void frMain::setUpReceive() {
 
     connect(tiCAN, &QTimer::timeout, this, &frMain::pollTick);
 
-    connect(listReceive, &QTableView::clicked, this, [this](const QModelIndex& index) {
+    connect(listReceive, &QTableView::clicked, this, [this] {
         if (details_ && details_->isVisible())
-            openDetails(details_, *monitorModel_, index.row(), basGlobal.iniPath, this);
+            openDetails(details_, *monitorModel_, selectedMonitorRow(), basGlobal.iniPath, this);
     });
     monitorViewport_ = listReceive->viewport();
     monitorViewport_->installEventFilter(this);
@@ -68,13 +72,21 @@ frmComment* frMain::commentWindow() const {
 }
 
 int frMain::selectedMonitorRow() const {
-    const QModelIndex current = listReceive->selectionModel()->currentIndex();
-    return current.isValid() ? current.row() : -1;
+    // The current row is not always selected: focus by Tab makes row 0 current, and Clear removes the
+    // selection while new rows may become current.
+    const QItemSelectionModel* selection = listReceive->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    if (current.isValid() && selection->isRowSelected(current.row(), current.parent()))
+        return current.row();
+    const QModelIndexList rows = selection->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 bool frMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease && watched == monitorViewport_) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return QMainWindow::eventFilter(watched, event);
         const int commentLeft =
             listReceive->horizontalHeader()->sectionViewportPosition(MonitorModel::colComment);
         if (commentColumnClickOpens(static_cast<int>(mouse->position().x()), commentLeft,
@@ -123,22 +135,38 @@ void frMain::filterCommand() {
 }
 
 void frMain::loadCommentList() {
+    // The open dialog starts in the current folder; lists are kept beside the program.
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
     const QString file =
         prompts().openFileName(QStringLiteral("Load Comment List"), QStringLiteral("Comments (*.cmt)"));
     if (file.isEmpty())
         return;
     basGlobal.lastFileName = file.toStdString();
-    loadCommentListFile(basGlobal.lastFileName, basGlobal.commentListText);
+    std::string error;
+    if (!loadCommentListFile(basGlobal.lastFileName, basGlobal.commentListText, &error))
+        prompts().critical(QString::fromStdString(readFailedText(basGlobal.lastFileName, error)));
     monitorModel_->setStoredComments(basGlobal.commentListText);
 }
 
 void frMain::saveCommentList() {
-    const QString file =
+    QString file =
         prompts().saveFileName(QStringLiteral("Save Comment List"), QStringLiteral("Comments (*.cmt)"));
     if (file.isEmpty())
         return;
+    // Without its suffix the file would be hidden by the load dialog's filter. The dialog confirmed the
+    // name as typed, so replacing another file under the completed name is asked here.
+    if (QFileInfo(file).suffix().isEmpty()) {
+        file += QStringLiteral(".cmt");
+        if (QFileInfo::exists(file) &&
+            !prompts().confirm(QStringLiteral("Save Comment List"),
+                               file + QStringLiteral(" already exists.\nDo you want to replace it?"),
+                               PromptIcon::question))
+            return;
+    }
     basGlobal.lastFileName = file.toStdString();
-    saveCommentListFile(basGlobal.lastFileName, basGlobal.commentListText);
+    std::string error;
+    if (!saveCommentListFile(basGlobal.lastFileName, basGlobal.commentListText, &error))
+        prompts().critical(QString::fromStdString(saveFailedText(basGlobal.lastFileName, error)));
 }
 
 void frMain::closeSecondaryWindows() {

@@ -202,8 +202,9 @@ void refreshDetails(frDetails* window, const MonitorModel& model, int selectedRo
     const MonitorRow* r = model.rowAt(selectedRow);
     if (window == nullptr || !window->isVisible() || tracerView || r == nullptr)
         return;
-    window->setCommentText(QString::fromStdString(r->comment));
-    window->showDetailsData(QString::fromStdString(r->data));
+    // The title follows too: the selection may have moved to another identifier without a click.
+    window->showFrame(QString::fromStdString(r->id), QString::fromStdString(r->data),
+                      QString::fromStdString(r->comment));
 }
 
 } // namespace korvel

@@ -66,7 +66,8 @@ private:
 frDetails* openDetails(QPointer<frDetails>& window, const MonitorModel& model, int row,
                        const std::string& iniPath, QWidget* parent);
 
-// The end of a Monitor update: a shown window follows the selected row's data and comment. Nothing in the
+// The end of a Monitor update: a shown window follows the selected row's identifier, data and comment, so
+// it never shows one frame's bytes under another's identifier. Nothing in the
 // Tracer view (the window keeps the clicked line) or when no row is selected.
 void refreshDetails(frDetails* window, const MonitorModel& model, int selectedRow, bool tracerView);
 

@@ -1,0 +1,260 @@
+// The main window's receive side at its edges: comments too large to show, comment list files that cannot
+// be read or written, the selected row against the current one, and which mouse button opens a comment.
+
+#include "app/frMain.h"
+#include "core/basGlobal.h"
+#include "core/textFile.h"
+#include "receive/comments.h"
+#include "receive/frDetails.h"
+#include "receive/frmComment.h"
+#include "receive/monitorModel.h"
+#include "support/fileSizeLimit.h"
+#include "support/scriptedPrompts.h"
+#include "support/tempDir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+namespace {
+
+// The expansion as a plain, unbounded series of replacements.
+std::string expandedInFull(std::string text, std::string_view dataText) {
+    const auto replaceAll = [&](std::string_view placeholder, const std::string& by) {
+        std::string out;
+        std::size_t pos = 0;
+        for (std::size_t at; (at = text.find(placeholder, pos)) != std::string::npos;
+             pos = at + placeholder.size())
+            out.append(text, pos, at - pos).append(by);
+        text = out.append(text, pos);
+    };
+    std::string ascii;
+    appendAsciiRendering(dataText, ascii);
+    replaceAll("<ASC>", ascii);
+    std::string dec;
+    appendDecRendering(dataText, dec);
+    replaceAll("<DEC>", dec);
+    return text;
+}
+
+std::string repeated(std::string_view piece, std::size_t bytes) {
+    std::string text;
+    while (text.size() < bytes)
+        text.append(piece);
+    return text;
+}
+
+} // namespace
+
+TEST(ShownComments, ExpansionIsBoundedAndAgreesWithTheFullExpansion) {
+    struct Case {
+        std::string comment;
+        const char* data;
+    };
+    const Case cases[] = {
+        {"Door <ASC> <DEC>", "4F 4B"},
+        {repeated("<ASC>", 1024 * 1024), "48 69 0A"},
+        {repeated("<DEC>", 4000), ""}, // each placeholder shrinks to "DEC:"
+        {repeated("x<DEC>", 600) + "<ASC>", "FF FF FF FF FF FF FF FF"},
+        // A rendering of "<DE" followed by "C>" forms a placeholder of the second pass.
+        {repeated("<ASC>C>", 400), "3C 44 45"},
+        {repeated("\xC3\xA9", 4000), "01"}, // cut between two-byte characters
+        {std::string(3000, 'n'), "01"},
+    };
+    for (const Case& c : cases) {
+        const std::string list = "ID123=" + c.comment + "\r\n";
+        const std::string shown = frameComment("123", c.data, list, 0);
+        const std::string full = expandedInFull(c.comment, c.data);
+        EXPECT_LE(shown.size(), kMaxShownCommentBytes);
+        EXPECT_GE(shown.size(), std::min(full.size(), kMaxShownCommentBytes) - 3);
+        EXPECT_EQ(shown, full.substr(0, shown.size())) << c.comment.substr(0, 20);
+        EXPECT_TRUE(isValidUtf8(shown));
+        CommentIndex index;
+        index.setList(list);
+        std::string fromIndex;
+        frameComment("123", c.data, index, 0, fromIndex);
+        EXPECT_EQ(fromIndex, shown);
+    }
+}
+
+TEST(ShownComments, TheMonitorHoldsOnlyTheShownStartOfALongComment) {
+    MonitorModel model;
+    std::vector<PollEntry> entries(1);
+    entries[0].idText.assign("123");
+    entries[0].dataText.assign("01");
+    entries[0].frameCount = 1;
+    RowTimes times;
+    updateMonitorRows(model, entries, times, {});
+    const std::string huge(100000, 'c');
+    model.setComment(0, huge);
+    EXPECT_EQ(model.rowAt(0)->comment.size(), kMaxShownCommentBytes);
+    model.setStoredComments("ID123=" + huge + "\r\n");
+    EXPECT_EQ(model.rowAt(0)->comment.size(), kMaxShownCommentBytes);
+    model.setStoredComments("ID123=short\r\n");
+    EXPECT_EQ(model.rowAt(0)->comment, "short");
+}
+
+namespace {
+
+class ReceiveWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        basGlobal = GlobalState{};
+        basGlobal.iniPath = tmp.file("Korvel.ini");
+        window = std::make_unique<frMain>();
+        window->load();
+        list = window->findChild<QTableView*>("listReceive");
+    }
+    void TearDown() override { QDir::setCurrent(startFolder); }
+
+    void receive(const char* id, const char* data) {
+        std::vector<PollEntry> entries(1);
+        entries[0].idText.assign(id);
+        entries[0].dataText.assign(data);
+        entries[0].dlc = static_cast<uint8_t>((std::string_view(data).size() + 1) / 3);
+        entries[0].frameCount = 1;
+        updateMonitorRows(*window->monitorModel(), entries, times, {});
+    }
+    void makeCurrentWithoutSelecting(int row) {
+        list->selectionModel()->clearSelection();
+        list->selectionModel()->setCurrentIndex(window->monitorModel()->index(row, 0),
+                                                QItemSelectionModel::NoUpdate);
+    }
+    void trigger(const char* action) { window->findChild<QAction*>(action)->trigger(); }
+
+    test::TempDir tmp;
+    test::PromptsScope prompts;
+    std::unique_ptr<frMain> window;
+    QTableView* list = nullptr;
+    RowTimes times;
+    QString startFolder = QDir::currentPath();
+};
+
+} // namespace
+
+TEST_F(ReceiveWindowTest, DetailsActOnTheSelectedRowNeverTheMerelyCurrentOne) {
+    receive("100", "01 02");
+    receive("200", "AA BB");
+    makeCurrentWithoutSelecting(0); // as focus by Tab leaves it
+    window->runToolbarCommand(QStringLiteral("details"));
+    EXPECT_EQ(window->detailsWindow(), nullptr);
+
+    list->selectRow(1);
+    makeCurrentWithoutSelecting(0);
+    list->selectionModel()->select(window->monitorModel()->index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window->runToolbarCommand(QStringLiteral("details"));
+    ASSERT_NE(window->detailsWindow(), nullptr);
+    frDetails& details = *window->detailsWindow();
+    EXPECT_EQ(details.windowTitle(), "Details (ID: 200)");
+    EXPECT_EQ(details.txtByteHex[0]->text(), "AA");
+
+    // A click on a row that leaves nothing selected (Ctrl+click on the selected row) shows nothing new.
+    window->show();
+    const QRect first = list->visualRect(window->monitorModel()->index(1, MonitorModel::colId));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, first.center());
+    ASSERT_TRUE(list->selectionModel()->selectedRows().isEmpty());
+    EXPECT_EQ(details.windowTitle(), "Details (ID: 200)");
+
+    // The poll's refresh brings the identifier with the bytes: after Clear, or a selection moved by
+    // keyboard, the selected row may hold another identifier than the one shown.
+    window->runToolbarCommand(QStringLiteral("clear"));
+    receive("7FF", "EE");
+    refreshDetails(&details, *window->monitorModel(), 0, false);
+    EXPECT_EQ(details.windowTitle(), "Details (ID: 7FF)");
+    EXPECT_EQ(details.idText(), "7FF");
+    EXPECT_EQ(details.txtByteHex[0]->text(), "EE");
+}
+
+TEST_F(ReceiveWindowTest, CommentOkStoresOnlyForASelectedRow) {
+    receive("100", "01");
+    list->selectRow(0);
+    window->show();
+    const QRect cell = list->visualRect(window->monitorModel()->index(0, MonitorModel::colComment));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    frmComment* dialog = window->commentWindow();
+    ASSERT_NE(dialog, nullptr);
+    makeCurrentWithoutSelecting(0);
+    dialog->txtComment->setText(QStringLiteral("Engine"));
+    QTest::mouseClick(dialog->CommentOk, Qt::LeftButton);
+    EXPECT_EQ(basGlobal.commentListText, "");
+}
+
+TEST_F(ReceiveWindowTest, OnlyTheLeftButtonOpensTheCommentDialog) {
+    receive("100", "01");
+    list->selectRow(0);
+    window->show();
+    const QRect cell = list->visualRect(window->monitorModel()->index(0, MonitorModel::colComment));
+    for (const Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton})
+        QTest::mouseClick(list->viewport(), other, {}, cell.center());
+    EXPECT_EQ(window->commentWindow(), nullptr);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_NE(window->commentWindow(), nullptr);
+}
+
+TEST_F(ReceiveWindowTest, CommentListFilesLoadFromTheProgramFolderAndSaveWithTheirSuffix) {
+    QDir::setCurrent(QString::fromStdString(tmp.file("")));
+    prompts.log.fileNames.push_back(QString());
+    trigger("mnuLoadCommentList");
+    EXPECT_EQ(QDir::currentPath(), QDir(QCoreApplication::applicationDirPath()).canonicalPath());
+
+    basGlobal.commentListText = "ID100=Door\r\n";
+    const QString bare = QString::fromStdString(tmp.file("list"));
+    prompts.log.fileNames.push_back(bare);
+    trigger("mnuSaveCommentList");
+    EXPECT_FALSE(QFile::exists(bare));
+    std::string saved;
+    ASSERT_TRUE(readTextFile(tmp.file("list.cmt"), saved));
+    EXPECT_EQ(saved, "ID100=Door\r\n");
+    EXPECT_EQ(basGlobal.lastFileName, tmp.file("list.cmt"));
+    EXPECT_TRUE(prompts.log.messages.isEmpty());
+
+    // The completed name exists now: replacing it is asked, and refusing keeps it.
+    basGlobal.commentListText = "ID200=Window\r\n";
+    prompts.log.fileNames.push_back(bare);
+    prompts.log.answers.push_back(false);
+    trigger("mnuSaveCommentList");
+    ASSERT_EQ(prompts.log.messages.size(), 1);
+    EXPECT_TRUE(prompts.log.messages[0].contains(QStringLiteral("list.cmt already exists.")));
+    ASSERT_TRUE(readTextFile(tmp.file("list.cmt"), saved));
+    EXPECT_EQ(saved, "ID100=Door\r\n");
+
+    // Another suffix is the user's choice and stays.
+    prompts.log.fileNames.push_back(QString::fromStdString(tmp.file("list.txt")));
+    trigger("mnuSaveCommentList");
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(tmp.file("list.txt"))));
+}
+
+TEST_F(ReceiveWindowTest, ACommentListThatCannotBeSavedOrLoadedIsReported) {
+    const std::string path = tmp.file("old.cmt");
+    const std::string old = repeated("ID123=Engine speed\r\n", 8000);
+    ASSERT_TRUE(writeTextFileAtomically(path, old));
+    basGlobal.commentListText = repeated("ID456=Window\r\n", 9000);
+    prompts.log.fileNames.push_back(QString::fromStdString(path));
+    {
+        test::FileSizeLimit limit(4096);
+        trigger("mnuSaveCommentList");
+    }
+    std::string kept;
+    ASSERT_TRUE(readTextFile(path, kept));
+    EXPECT_EQ(kept, old);
+    ASSERT_EQ(prompts.log.messages.size(), 1);
+    EXPECT_TRUE(prompts.log.messages[0].startsWith(QStringLiteral("Can't save %1!\n").arg(path.c_str())));
+
+    // A file that is refused leaves the list as it was and says why.
+    const std::string list = basGlobal.commentListText;
+    prompts.log.fileNames.push_back(QStringLiteral("/dev/zero"));
+    trigger("mnuLoadCommentList");
+    EXPECT_EQ(basGlobal.commentListText, list);
+    ASSERT_EQ(prompts.log.messages.size(), 2);
+    EXPECT_TRUE(prompts.log.messages[1].startsWith(QStringLiteral("Can't read /dev/zero!\n")));
+}
