@@ -1,6 +1,7 @@
 #include "filters/frmFilter.h"
 
 #include "filters/filterSettings.h"
+#include "link/keyFilters.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -133,8 +134,14 @@ frmFilter::frmFilter(GlobalState& state, QWidget* parent) : QDialog(parent), sta
     chFilterOn->setChecked(settings.maskFilterOn);
     chSoftFilterOn->setChecked(settings.rangeFilterOn);
 
+    shownCode_ = tCANFilter->text();
+    shownMask_ = tCANMask->text();
+
     for (QLineEdit* field : {tCANFilter, tCANMask, txtFilterStart, txtFilterEnd})
         field->installEventFilter(this);
+    auto* copyPasteOnly = new CopyPasteOnlyFilter(this);
+    for (QLineEdit* field : {tCANFilter, tCANMask, txtFilterStart, txtFilterEnd, txtFilterDiscrete})
+        field->installEventFilter(copyPasteOnly);
 
     connect(cmdFilterOK, &QPushButton::clicked, this, &frmFilter::filterOk);
     connect(cmdFilterCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -152,8 +159,14 @@ bool frmFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn)
         QTimer::singleShot(0, field, &QLineEdit::selectAll); // after a click has placed the caret
     else if (field == tCANFilter || field == tCANMask)
-        field->setText(padAcceptanceText(field->text()));
+        field->setText(paddedIfEdited(field));
     return QDialog::eventFilter(watched, event);
+}
+
+QString frmFilter::paddedIfEdited(const QLineEdit* field) const {
+    // A stored register text the user left alone stays as stored, however short.
+    const QString& shown = field == tCANFilter ? shownCode_ : shownMask_;
+    return field->text() == shown ? shown : padAcceptanceText(field->text());
 }
 
 void frmFilter::filterOk() {
@@ -163,8 +176,8 @@ void frmFilter::filterOk() {
     settings.discreteFilterText = txtFilterDiscrete->text().toStdString();
     settings.rangeFilterOn = chSoftFilterOn->isChecked();
     // Enter reaches "Ok" without leaving the box, so the padding that leaving would do is done here too.
-    settings.acceptanceMaskText = padAcceptanceText(tCANMask->text()).toStdString();
-    settings.acceptanceCodeText = padAcceptanceText(tCANFilter->text()).toStdString();
+    settings.acceptanceMaskText = paddedIfEdited(tCANMask).toStdString();
+    settings.acceptanceCodeText = paddedIfEdited(tCANFilter).toStdString();
     settings.maskFilterOn = chFilterOn->isChecked();
     applyFilterSettings(state_, settings);
     accept();

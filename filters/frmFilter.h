@@ -37,8 +37,12 @@ protected:
 
 private:
     void filterOk();
+    // Code and mask are padded to eight characters once the user has changed them.
+    [[nodiscard]] QString paddedIfEdited(const QLineEdit* field) const;
 
     GlobalState& state_;
+    QString shownCode_; // the code and mask texts as the dialog opened with them
+    QString shownMask_;
 };
 
 } // namespace korvel

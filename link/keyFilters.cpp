@@ -15,13 +15,39 @@ bool isTypedCharacter(const QKeyEvent* key) {
     return !text.isEmpty() && text.at(0).isPrint();
 }
 
+// A key or context menu that edits other than by copy, paste and typing allowed characters.
+bool isRefusedEditing(const QEvent* event) {
+    if (event->type() == QEvent::ContextMenu)
+        return true;
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste))
+        return false;
+    for (const QKeySequence::StandardKey refused :
+         {QKeySequence::Cut, QKeySequence::Undo, QKeySequence::Redo, QKeySequence::SelectAll,
+          QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord, QKeySequence::DeleteEndOfLine,
+          QKeySequence::DeleteCompleteLine}) {
+        if (key->matches(refused))
+            return true;
+    }
+    // Any other control character (Ctrl with a letter) is not one the field takes either.
+    return (key->modifiers() & Qt::ControlModifier) && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z;
+}
+
 } // namespace
+
+bool CopyPasteOnlyFilter::eventFilter(QObject* watched, QEvent* event) {
+    return isRefusedEditing(event) || QObject::eventFilter(watched, event);
+}
 
 UpperHexKeyFilter::UpperHexKeyFilter(QObject* parent, QString extra)
     : QObject(parent), extra_(std::move(extra)) {
 }
 
 bool UpperHexKeyFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (isRefusedEditing(event))
+        return true;
     if (event->type() != QEvent::KeyPress)
         return QObject::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
