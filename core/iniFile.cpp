@@ -54,16 +54,17 @@ std::optional<KeyLine> keyLine(std::string_view line) {
 
 } // namespace
 
-IniDocument IniDocument::load(const std::string& path) {
-    return read(path).value_or(IniDocument{});
+IniDocument IniDocument::load(const std::string& path, std::size_t maxBytes) {
+    return read(path, nullptr, maxBytes).value_or(IniDocument{});
 }
 
-std::optional<IniDocument> IniDocument::read(const std::string& path, std::string* error) {
+std::optional<IniDocument> IniDocument::read(const std::string& path, std::string* error,
+                                             std::size_t maxBytes) {
     // A dangling link counts as missing too: writing creates the file where the link points.
     if (!QFileInfo::exists(QString::fromStdString(path)))
         return IniDocument{};
     std::string text;
-    if (!readTextFile(path, text, kMaxIniFileBytes, error))
+    if (!readTextFile(path, text, maxBytes, error))
         return std::nullopt;
     return IniDocument(text);
 }

@@ -21,11 +21,12 @@ public:
     explicit IniDocument(std::string_view text) { parse(text); }
 
     // A missing or unreadable file gives an empty document.
-    static IniDocument load(const std::string& path);
+    static IniDocument load(const std::string& path, std::size_t maxBytes = kMaxIniFileBytes);
     // A missing file gives an empty document; a file that exists but cannot be read (not a regular file,
-    // larger than kMaxIniFileBytes, no permission) gives nothing, and `error` says why. Writers use this so
-    // that they never replace a file they could not read.
-    static std::optional<IniDocument> read(const std::string& path, std::string* error = nullptr);
+    // larger than `maxBytes`, no permission) gives nothing, and `error` says why. Writers use this so that
+    // they never replace a file they could not read.
+    static std::optional<IniDocument> read(const std::string& path, std::string* error = nullptr,
+                                           std::size_t maxBytes = kMaxIniFileBytes);
     // Replaces the file atomically; false when it could not be written, and `error` (when given) says why.
     bool save(const std::string& path, std::string* error = nullptr) const;
 
