@@ -4,7 +4,8 @@
 #include "core/basGlobal.h"
 #include "filters/filterSettings.h"
 #include "filters/frmFilter.h"
-#include "link/keyFilters.h"
+#include "link/canFrame.h"
+#include "link/frmSettings.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -58,12 +59,19 @@ void expectOnlyCopyAndPaste(QLineEdit* field) {
 } // namespace
 
 TEST(KeyRules, RegisterAndFilterFieldsTakeOnlyCopyAndPaste) {
-    QLineEdit reg;
-    reg.setObjectName(QStringLiteral("tCANUserBaudrate"));
-    reg.installEventFilter(new UpperHexKeyFilter(&reg));
-    reg.show();
-    QApplication::setActiveWindow(&reg);
-    expectOnlyCopyAndPaste(&reg);
+    GlobalState settingsState;
+    initialiseGlobals(settingsState, {}, '.');
+    settingsState.comBaudrate = "57600";
+    settingsState.userBitrate = "0";
+    settingsState.canBitrateIndex = kUserBitrateIndex; // the register field is enabled
+    frmSettings settings(settingsState, {"COM3"}, [](const QString&) {});
+    settings.show();
+    QApplication::setActiveWindow(&settings);
+    auto* reg = settings.findChild<QLineEdit*>(QStringLiteral("tCANUserBaudrate"));
+    ASSERT_NE(reg, nullptr);
+    ASSERT_TRUE(reg->isEnabled());
+    reg->setFocus();
+    expectOnlyCopyAndPaste(reg);
 
     GlobalState state;
     frmFilter dialog(state);
