@@ -80,6 +80,9 @@ void setStoredComment(std::string& listText, std::string_view idText, std::strin
     const std::string k = key(idText);
     const std::size_t at = listText.find(k);
     if (at == std::string::npos) {
+        // A hand-edited file may lack the last line end; without one the new entry would join that comment.
+        if (!listText.empty() && listText.back() != '\n' && listText.back() != '\r')
+            listText.append("\r\n");
         listText.append(k).append(clean).append("\r\n");
         return;
     }

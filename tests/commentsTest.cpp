@@ -101,6 +101,17 @@ TEST(Comments, SettingAndRemovingEntriesKeepsTheRestOfTheList) {
     EXPECT_EQ(unterminated, "ID1=a\r\n");
 }
 
+TEST(Comments, AnEntryAddedToAListWithoutItsLastLineEndKeepsTheLastComment) {
+    std::string list = "ID1=a\r\nID2=b";
+    setStoredComment(list, "3", "c");
+    EXPECT_EQ(list, "ID1=a\r\nID2=b\r\nID3=c\r\n");
+    EXPECT_EQ(storedComment(list, "2"), "b");
+    std::string crOnly = "ID2=b\r";
+    setStoredComment(crOnly, "3", "c");
+    EXPECT_EQ(storedComment(crOnly, "2"), "b");
+    EXPECT_EQ(storedComment(crOnly, "3"), "c");
+}
+
 TEST(CommentFile, RoundTripLatin1AndAtomicReplace) {
     test::TempDir dir;
     const std::string path = dir.file("list.cmt");
