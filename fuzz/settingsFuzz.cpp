@@ -7,6 +7,8 @@
 #include "core/numberText.h"
 #include "core/textFile.h"
 
+#include <QString>
+
 #include <string>
 
 using namespace korvel;
@@ -62,7 +64,13 @@ bool sameSettings(const GlobalState& a, const GlobalState& b) {
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     // As the file reader decodes it.
-    const std::string text = isValidUtf8(bytes) ? std::string(bytes) : latin1ToUtf8(bytes);
+    const bool utf8 = isValidUtf8(bytes);
+    const QByteArray qtBytes(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    // Qt's decoder drops a leading byte-order mark, so compare without one.
+    if (!qtBytes.startsWith("\xEF\xBB\xBF"))
+        FUZZ_CHECK(utf8 == (QString::fromUtf8(qtBytes).toUtf8() == qtBytes));
+    const std::string text = utf8 ? std::string(bytes) : latin1ToUtf8(bytes);
+    FUZZ_CHECK(isValidUtf8(text));
 
     const IniDocument ini(text);
     const std::string written = ini.text();
