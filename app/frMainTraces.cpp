@@ -57,7 +57,7 @@ void frMain::saveTrace() {
         const TraceProgressDialog progress(QStringLiteral("Saving trace..."), this);
         saved = saveTraceFile(basGlobal.lastFileName, tracerView_->lines(), error, progress.callback());
     }
-    // As after the old way of saving: the text unchanged, the caret at its start, nothing selected.
+    // The text stays as it was; the caret goes to its start with nothing selected.
     txtTracer->setSelection(TracerPos{}, TracerPos{});
     if (!saved)
         prompts().critical(QString::fromStdString(saveFailedText(basGlobal.lastFileName, error)));

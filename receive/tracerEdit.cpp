@@ -5,8 +5,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyleHints>
 #include <QStringList>
+#include <QStyleHints>
 
 #include <algorithm>
 
@@ -63,14 +63,17 @@ QString TracerEdit::plainText() const {
 QString TracerEdit::selectedText() const {
     const TracerPos s = std::min(caret_, anchor_);
     const TracerPos e = std::max(caret_, anchor_);
-    QStringList lines;
+    // One string grown in place: a selection of millions of lines costs its text, not a string per line.
+    QString selected;
     for (int i = s.line; i <= e.line; ++i) {
         const QString text = lineString(i);
         const int from = i == s.line ? s.column : 0;
         const int to = i == e.line ? e.column : static_cast<int>(text.size());
-        lines.append(text.mid(from, to - from));
+        if (i > s.line)
+            selected += QLatin1Char('\n');
+        selected += QStringView(text).mid(from, to - from);
     }
-    return lines.join(QLatin1Char('\n'));
+    return selected;
 }
 
 bool TracerEdit::atBottom() const {
