@@ -7,8 +7,8 @@
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
-#include "receive/tracerLine.h"
 #include "receive/tracerEdit.h"
+#include "receive/tracerLine.h"
 #include "receive/tracerView.h"
 #include "transmit/txListModel.h"
 
