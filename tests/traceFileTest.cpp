@@ -106,8 +106,9 @@ TEST(TraceFile, LoadReadsLatin1AndUtf8AndLineEndsSplitAcrossReads) {
         std::vector<std::string> expected;
         int n = 0;
         while (bytes.size() < 2 * 1024 * 1024 + 200) {
+            ++n;
             std::string line =
-                "line " + std::to_string(n++) + std::string(pad + static_cast<std::size_t>(n % 37), 'a');
+                "line " + std::to_string(n) + std::string(pad + static_cast<std::size_t>(n % 37), 'a');
             bytes += line + "\r\n";
             for (char& c : line)
                 c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
