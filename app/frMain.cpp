@@ -7,6 +7,7 @@
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
+#include "receive/tracerEdit.h"
 #include "receive/tracerLine.h"
 #include "receive/tracerView.h"
 #include "transmit/txListModel.h"
@@ -21,7 +22,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -293,10 +293,8 @@ void frMain::buildReceivePane(QWidget* pane) {
     const int widths[] = {90, 40, 230, 70, 80};
     for (int c = 0; c < 5; ++c)
         listReceive->setColumnWidth(c, widths[c]);
-    txtTracer = named(new QPlainTextEdit, "txtTracer", QStringLiteral("Tracer"));
+    txtTracer = named(new TracerEdit, "txtTracer", QStringLiteral("Tracer"));
     txtTracer->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    txtTracer->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtTracer->setUndoRedoEnabled(false);
     // The Tracer's column header, aligned with its fixed-pitch text.
     tracerPane_ = named(new QWidget, "tracerPane");
     auto* tracerLayout = new QVBoxLayout(tracerPane_);

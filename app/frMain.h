@@ -19,7 +19,6 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
 class QTableView;
@@ -32,6 +31,7 @@ namespace korvel {
 class LinkController;
 class MonitorModel;
 class ReceivePoll;
+class TracerEdit;
 class TracerView;
 class TxListModel;
 class frDetails;
@@ -70,7 +70,7 @@ public:
 
     // Sends transmit row `row` (from 1) when connected and adds one to its count.
     void transmitRow(int row);
-    [[nodiscard]] QPlainTextEdit* tracer() const { return txtTracer; }
+    [[nodiscard]] TracerEdit* tracer() const { return txtTracer; }
 
     // Free height between toolbar and status bar, in twips.
     [[nodiscard]] int freeHeightTwips() const;
@@ -154,7 +154,7 @@ private:
     QToolButton* imgFull = nullptr;
     QToolButton* imgHalf = nullptr;
     QTableView* listReceive = nullptr;
-    QPlainTextEdit* txtTracer = nullptr;
+    TracerEdit* txtTracer = nullptr;
     QWidget* tracerPane_ = nullptr;
 
     // Transmit pane

@@ -23,7 +23,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -269,10 +268,6 @@ void frMain::stepReplay() {
 void frMain::togglePlay() {
 }
 void frMain::saveRxList() {
-}
-void frMain::loadTrace() {
-}
-void frMain::saveTrace() {
 }
 void frMain::loadTxList() {
 }

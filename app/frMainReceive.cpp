@@ -20,7 +20,6 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QTableView>
 #include <QTimer>
 

@@ -1,66 +1,26 @@
 #include "receive/tracerView.h"
 
 #include "core/prompts.h"
+#include "receive/tracerEdit.h"
 #include "receive/tracerLine.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMetaObject>
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-
-#include <algorithm>
+#include <QMouseEvent>
 
 namespace korvel {
 
-std::optional<TracerClick> tracerClickAt(const QTextDocument& document, int caret) {
-    if (document.blockCount() < 2)
-        return std::nullopt;
-    // Each line is one block of the document, so the caret's block is the clicked line.
-    const QTextBlock block = document.findBlock(std::clamp(caret, 0, document.characterCount() - 1));
-    if (!block.isValid())
-        return std::nullopt;
-    const QString line = block.text();
-    return TracerClick{block.position(), static_cast<int>(line.size()), parseTracerLine(line)};
-}
-
-TracerView::TracerView(QPlainTextEdit* tracer) : QObject(tracer), tracer_(tracer) {
+TracerView::TracerView(TracerEdit* tracer) : QObject(tracer), tracer_(tracer) {
     setObjectName(QStringLiteral("tracerView"));
-    // No line limit, and no undo history growing beside the text.
-    tracer_->setMaximumBlockCount(0);
-    tracer_->setUndoRedoEnabled(false);
     tracer_->installEventFilter(this);
     viewport_ = tracer_->viewport();
     viewport_->installEventFilter(this);
 }
 
-bool TracerView::atBottom() const {
-    const QScrollBar* bar = tracer_->verticalScrollBar();
-    return bar->value() >= bar->maximum();
-}
-
 void TracerView::appendTracerText(std::string_view text) {
-    QScrollBar* bar = tracer_->verticalScrollBar();
-    const bool follow = atBottom();
-    const int kept = bar->value();
-    const int keptColumn = tracer_->horizontalScrollBar()->value();
-
-    QTextCursor end(tracer_->document());
-    end.movePosition(QTextCursor::End);
-    if (!text.empty()) {
-        end.beginEditBlock();
-        end.insertText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-        end.endEditBlock();
-    }
-    tracer_->setTextCursor(end);
-
-    // Setting the caret scrolls it into view; a reader who scrolled up keeps the place.
-    tracer_->horizontalScrollBar()->setValue(keptColumn);
-    bar->setValue(follow ? bar->maximum() : kept);
+    tracer_->append(text);
 }
 
 bool TracerView::clearWithQuestion() {
@@ -71,16 +31,44 @@ bool TracerView::clearWithQuestion() {
 }
 
 void TracerView::selectLineAtCaret() {
-    const auto click = tracerClickAt(*tracer_->document(), tracer_->textCursor().position());
-    if (!click)
+    if (lineCount() < 2)
+        return;
+    const int line = caretLine();
+    selectLine(line);
+    if (const auto frame = parseTracerLine(tracer_->lineString(line)))
+        emit frameClicked(frame->idText, frame->dataText);
+}
+
+int TracerView::lineCount() const {
+    return tracer_->store().lineCount();
+}
+
+std::string TracerView::lineText(int index) const {
+    return std::string(tracer_->store().line(index));
+}
+
+int TracerView::caretLine() const {
+    return tracer_->caret().line;
+}
+
+void TracerView::selectLine(int index) {
+    if (index < 0 || index >= lineCount())
         return;
     // The caret goes to the start of the line, so a long line does not scroll the view sideways.
-    QTextCursor selection(tracer_->document());
-    selection.setPosition(click->start + click->length);
-    selection.setPosition(click->start, QTextCursor::KeepAnchor);
-    tracer_->setTextCursor(selection);
-    if (click->frame)
-        emit frameClicked(click->frame->idText, click->frame->dataText);
+    tracer_->setSelection(TracerPos{index, static_cast<int>(tracer_->lineString(index).size())},
+                          TracerPos{index, 0});
+}
+
+void TracerView::focusTracer() {
+    tracer_->setFocus();
+}
+
+const TracerStore& TracerView::lines() const {
+    return tracer_->store();
+}
+
+void TracerView::replaceAll(TracerStore&& lines) {
+    tracer_->replaceAll(std::move(lines));
 }
 
 bool TracerView::filterKeyPress(QEvent* event) {
@@ -95,13 +83,13 @@ bool TracerView::filterKeyPress(QEvent* event) {
     default:
         break;
     }
-    // Other shortcuts (Ctrl+X, Ctrl+Z, ...) would change the text outside the allowed characters.
-    if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
-        return true;
     const QString text = key->text();
-    // Keys that type nothing (arrows, Home, Delete, ...) keep working.
+    // Keys that type nothing (arrows, Home, Delete, ...) keep working, with Ctrl too.
     if (text.isEmpty() || text.at(0) == QChar(0x7F))
         return false;
+    // Other shortcuts (Ctrl+X, Ctrl+A, ...) would change the text outside the allowed characters.
+    if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+        return true;
     if (text.size() != 1 || text.at(0).unicode() < 0x20)
         return true;
     const std::optional<QChar> allowed = tracerTypedChar(text.at(0));
@@ -126,7 +114,8 @@ bool TracerView::eventFilter(QObject* watched, QEvent* event) {
     }
     // The viewport is compared by its stored address: during the text box's destruction its events still
     // arrive here, when calling into the half-destroyed box is no longer allowed.
-    if (watched == viewport_ && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == viewport_ && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         // The text box finishes its own click handling (which may move the caret) first.
         QMetaObject::invokeMethod(this, &TracerView::selectLineAtCaret, Qt::QueuedConnection);
         return false;

@@ -2,13 +2,13 @@
 #include "app/frmAbout.h"
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
+#include "receive/tracerEdit.h"
 #include "support/scriptedPrompts.h"
 #include "support/tempDir.h"
 #include "transmit/txListModel.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QPlainTextEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>

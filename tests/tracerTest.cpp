@@ -1,16 +1,15 @@
 #include "core/prompts.h"
 #include "link/canFrame.h"
+#include "receive/tracerEdit.h"
 #include "receive/tracerLine.h"
 #include "receive/tracerView.h"
 #include "support/scriptedPrompts.h"
 
-#include <QCoreApplication>
-#include <QPlainTextEdit>
+#include <QApplication>
+#include <QClipboard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -75,37 +74,6 @@ TEST(TracerLine, HeaderNamesTheColumns) {
     EXPECT_EQ(kTracerHeader.find("Comment"), 42U);
 }
 
-TEST(TracerClick, SelectsTheWholeLineHoldingTheCaret) {
-    QTextDocument document;
-    using Span = std::pair<int, int>;
-    auto at = [&](int caret) {
-        const auto click = tracerClickAt(document, caret);
-        return click ? Span{click->start, click->length} : Span{-1, -1};
-    };
-    document.setPlainText(QStringLiteral("no line end"));
-    EXPECT_EQ(at(3), Span(-1, -1));
-    document.setPlainText(QStringLiteral("aaa\r\nbb\r\n"));
-    EXPECT_EQ(at(0), Span(0, 3));
-    EXPECT_EQ(at(3), Span(0, 3)); // at the line end: still the first line
-    EXPECT_EQ(at(4), Span(4, 2));
-    EXPECT_EQ(at(7), Span(7, 0)); // after the last line end: the empty rest
-    EXPECT_EQ(at(500), Span(7, 0));
-    EXPECT_EQ(at(-5), Span(0, 3));
-
-    // Far down a long trace the click still selects just its line.
-    std::string text;
-    for (int i = 0; i < 40000; ++i)
-        text += "00.000 " + std::to_string(100 + i % 900) + "      0 \r\n";
-    document.setPlainText(QString::fromStdString(text));
-    const QTextBlock line = document.findBlockByNumber(35000);
-    const auto click = tracerClickAt(document, line.position() + 5);
-    ASSERT_TRUE(click);
-    EXPECT_EQ(click->start, line.position());
-    EXPECT_EQ(click->length, line.length() - 1);
-    ASSERT_TRUE(click->frame);
-    EXPECT_EQ(click->frame->idText, QString::number(100 + 35000 % 900));
-}
-
 TEST(TracerLine, ParsedFrameForTheDetailsWindow) {
     auto parsed = parseTracerLine(QString::fromStdString(line("t123211220001", "DEC: 17 34")));
     ASSERT_TRUE(parsed);
@@ -144,39 +112,83 @@ TEST(TracerLine, TypedCharacters) {
 namespace {
 
 struct Tracer {
-    QPlainTextEdit edit;
+    TracerEdit edit;
     TracerView view{&edit};
 
     Tracer() {
-        edit.setLineWrapMode(QPlainTextEdit::NoWrap);
         edit.resize(500, 200);
         edit.show();
     }
     QScrollBar* bar() { return edit.verticalScrollBar(); }
-    void clickAt(int position) {
-        QTextCursor c = edit.textCursor();
-        c.setPosition(position);
-        edit.setTextCursor(c);
+    void clickAt(int line, int column) {
+        edit.setSelection({line, column}, {line, column});
         view.selectLineAtCaret();
     }
+    [[nodiscard]] QString text() const { return edit.plainText(); }
 };
 
 } // namespace
 
+TEST(TracerView, ClickSelectsTheWholeLineHoldingTheCaret) {
+    Tracer t;
+    auto selected = [&](int line, int column) {
+        t.clickAt(line, column);
+        return t.edit.hasSelection() ? t.edit.selectedText() : QStringLiteral("-");
+    };
+    t.view.appendTracerText("no line end");
+    EXPECT_EQ(selected(0, 3), "-");
+    t.edit.clear();
+    t.view.appendTracerText("aaa\r\nbb\r\n");
+    EXPECT_EQ(selected(0, 0), "aaa");
+    EXPECT_EQ(selected(0, 3), "aaa"); // at the line end: still the first line
+    EXPECT_EQ(selected(1, 1), "bb");
+    EXPECT_EQ(selected(2, 0), "-"); // the empty rest after the last line end selects nothing visible
+    EXPECT_EQ(t.edit.caret(), (TracerPos{2, 0}));
+    EXPECT_EQ(selected(500, 9), "-");
+    EXPECT_EQ(t.view.caretLine(), 2);
+    EXPECT_EQ(selected(1, 1), "bb");
+    EXPECT_EQ(t.edit.caret(),
+              (TracerPos{1, 0})); // the caret at the line's start, so the view does not scroll sideways
+}
+
+TEST(TracerView, TheReplaysLineInterface) {
+    Tracer t;
+    EXPECT_EQ(t.view.lineCount(), 1);
+    EXPECT_EQ(t.view.lineText(0), "");
+    t.view.appendTracerText(lines(100));
+    EXPECT_EQ(t.view.lineCount(), 101);
+    EXPECT_EQ(t.view.lineText(99).substr(0, 10), "00.099 123");
+    EXPECT_EQ(t.view.lineText(100), "");
+    EXPECT_EQ(t.view.lineText(101), "");
+    EXPECT_EQ(t.view.lineText(-1), "");
+
+    t.view.selectLine(3); // the next line highlighted, scrolled into view
+    EXPECT_EQ(t.view.caretLine(), 3);
+    EXPECT_EQ(t.edit.selectedText().toStdString(), t.view.lineText(3));
+    EXPECT_LE(t.bar()->value(), 3);
+    t.view.selectLine(90);
+    EXPECT_EQ(t.view.caretLine(), 90);
+    EXPECT_GT(t.bar()->value(), 60);
+    EXPECT_LE(t.bar()->value(), 90);
+    t.view.selectLine(500); // out of range: nothing changes
+    EXPECT_EQ(t.view.caretLine(), 90);
+    t.view.focusTracer();
+    EXPECT_TRUE(t.edit.hasFocus() || !QApplication::focusWindow());
+}
+
 TEST(TracerView, AppendPutsTheCaretAtTheEndAndDropsTheSelection) {
     Tracer t;
     t.view.appendTracerText(lines(3));
-    EXPECT_EQ(t.edit.document()->blockCount(), 4); // three lines and the empty rest
-    EXPECT_EQ(t.edit.toPlainText().count(QLatin1Char('\r')), 0);
-    QTextCursor c = t.edit.textCursor();
-    c.setPosition(0);
-    c.setPosition(5, QTextCursor::KeepAnchor);
-    t.edit.setTextCursor(c);
+    EXPECT_EQ(t.view.lineCount(), 4); // three lines and the empty rest
+    EXPECT_EQ(t.text().count(QLatin1Char('\r')), 0);
+    t.edit.setSelection({0, 0}, {0, 5});
     t.view.appendTracerText(lines(1));
-    EXPECT_FALSE(t.edit.textCursor().hasSelection());
-    EXPECT_EQ(t.edit.textCursor().position(), t.edit.document()->characterCount() - 1);
+    EXPECT_FALSE(t.edit.hasSelection());
+    EXPECT_EQ(t.edit.caret(), (TracerPos{4, 0}));
+    t.view.appendTracerText("partial");
+    EXPECT_EQ(t.edit.caret(), (TracerPos{4, 7}));
     t.view.appendTracerText({}); // an empty batch changes nothing
-    EXPECT_EQ(t.edit.document()->blockCount(), 5);
+    EXPECT_EQ(t.view.lineCount(), 5);
 }
 
 TEST(TracerView, FollowsNewLinesOnlyWhileAtTheBottom) {
@@ -192,7 +204,7 @@ TEST(TracerView, FollowsNewLinesOnlyWhileAtTheBottom) {
     t.bar()->setValue(t.bar()->maximum()); // and back down
     t.view.appendTracerText(lines(50));
     EXPECT_EQ(t.bar()->value(), t.bar()->maximum());
-    EXPECT_EQ(t.edit.document()->blockCount(), 201);
+    EXPECT_EQ(t.view.lineCount(), 201);
 }
 
 TEST(TracerView, ClickSelectsTheLineAndReportsItsFrame) {
@@ -202,39 +214,48 @@ TEST(TracerView, ClickSelectsTheLineAndReportsItsFrame) {
     std::string batch;
     appendTracerLine(batch, f, "01.234", "");
     t.view.appendTracerText(batch);
-    t.clickAt(3);
-    EXPECT_EQ(t.edit.textCursor().selectedText().toStdString(), batch.substr(0, batch.size() - 2));
+    t.clickAt(0, 3);
+    EXPECT_EQ(t.edit.selectedText().toStdString(), batch.substr(0, batch.size() - 2));
     ASSERT_EQ(clicked.size(), 1);
     EXPECT_EQ(clicked[0][0].toString(), "123");
     EXPECT_EQ(clicked[0][1].toString(), "11 22 ");
 
     // A real mouse click selects once the text box has placed the caret.
-    QTest::mouseClick(t.edit.viewport(), Qt::LeftButton, {}, QPoint(4, 4));
+    t.edit.setSelection({1, 0}, {1, 0});
+    QTest::mouseClick(t.edit.viewport(), Qt::LeftButton, {}, QPoint(40, 4));
     QCoreApplication::processEvents();
     EXPECT_EQ(clicked.size(), 2);
-    EXPECT_TRUE(t.edit.textCursor().hasSelection());
+    EXPECT_EQ(t.edit.selectedText().toStdString(), batch.substr(0, batch.size() - 2));
+
+    // Only the left button selects and reports.
+    t.edit.setSelection({1, 0}, {1, 0});
+    for (Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton})
+        QTest::mouseClick(t.edit.viewport(), other, {}, QPoint(40, 4));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clicked.size(), 2);
+    EXPECT_EQ(t.edit.caret(), (TracerPos{1, 0}));
 }
 
 TEST(TracerView, ClickFarDownALongTraceSelectsOnlyThatLine) {
     Tracer t;
     QSignalSpy clicked(&t.view, &TracerView::frameClicked);
     t.view.appendTracerText(lines(40000));
-    const QTextBlock block = t.edit.document()->findBlockByNumber(35000);
-    t.clickAt(block.position() + 10);
-    const QTextCursor selection = t.edit.textCursor();
-    EXPECT_EQ(selection.selectionStart(), block.position());
-    EXPECT_EQ(selection.selectedText(), block.text());
-    EXPECT_TRUE(block.text().startsWith(QStringLiteral("35.000 123")));
+    t.clickAt(35000, 10);
+    EXPECT_EQ(t.edit.selectedText().toStdString(), t.view.lineText(35000));
+    EXPECT_TRUE(t.edit.selectedText().startsWith(QStringLiteral("35.000 123")));
     EXPECT_EQ(clicked.size(), 1);
+    // The clicked line is on screen.
+    EXPECT_LE(t.bar()->value(), 35000);
+    EXPECT_GT(t.bar()->value() + t.bar()->pageStep(), 35000);
 }
 
 TEST(TracerView, ArrowKeysActAsAClickAfterTheCaretMoved) {
     Tracer t;
     QSignalSpy clicked(&t.view, &TracerView::frameClicked);
     t.view.appendTracerText(lines(3));
-    t.clickAt(0);
+    t.clickAt(0, 0);
     QTest::keyClick(&t.edit, Qt::Key_Down);
-    EXPECT_TRUE(t.edit.textCursor().selectedText().startsWith(QStringLiteral("00.001")));
+    EXPECT_TRUE(t.edit.selectedText().startsWith(QStringLiteral("00.001")));
     EXPECT_EQ(clicked.size(), 2);
 }
 
@@ -242,23 +263,66 @@ TEST(TracerView, TypedKeysAreUpperCasedOrRefused) {
     Tracer t;
     t.edit.setFocus();
     QTest::keyClicks(&t.edit, "t1a,rg.x 9");
-    EXPECT_EQ(t.edit.toPlainText(), "T1A,R 9");
+    EXPECT_EQ(t.text(), "T1A,R 9");
     QTest::keyClick(&t.edit, Qt::Key_Backspace);
     QTest::keyClick(&t.edit, Qt::Key_Left);
     QTest::keyClick(&t.edit, Qt::Key_Return);
-    EXPECT_EQ(t.edit.toPlainText(), "T1A,R\n ");
-    QTest::keyClick(&t.edit, Qt::Key_Tab);
-    EXPECT_EQ(t.edit.toPlainText(), "T1A,R\n ");
+    EXPECT_EQ(t.text(), "T1A,R\n ");
+    for (int refused : {Qt::Key_Tab, Qt::Key_X, Qt::Key_Z, Qt::Key_A})
+        QTest::keyClick(&t.edit, static_cast<Qt::Key>(refused),
+                        refused == Qt::Key_Tab ? Qt::NoModifier : Qt::ControlModifier);
+    EXPECT_EQ(t.text(), "T1A,R\n ");
 }
 
+// The Tracer as a script the user edits: lines split, joined, changed and deleted by keys and selections.
+TEST(TracerView, EditingLines) {
+    Tracer t;
+    t.edit.setFocus();
+    t.view.appendTracerText("10.000 123 1 AA\r\n10.500 456 0\r\n");
+    t.edit.setSelection({0, 15}, {0, 15});
+    QTest::keyClicks(&t.edit, " bb");
+    EXPECT_EQ(t.view.lineText(0), "10.000 123 1 AA BB");
+    QTest::keyClick(&t.edit, Qt::Key_Home);
+    QTest::keyClick(&t.edit, Qt::Key_Backspace); // at the first line's start: nothing to join
+    QTest::keyClick(&t.edit, Qt::Key_End);
+    QTest::keyClick(&t.edit, Qt::Key_Delete); // at a line's end: joins the next line
+    EXPECT_EQ(t.view.lineText(0), "10.000 123 1 AA BB10.500 456 0");
+    QTest::keyClick(&t.edit, Qt::Key_Return); // splits it again
+    EXPECT_EQ(t.view.lineText(0), "10.000 123 1 AA BB");
+    EXPECT_EQ(t.view.lineText(1), "10.500 456 0");
+    QTest::keyClick(&t.edit, Qt::Key_Backspace); // at a line's start: joins the previous line
+    EXPECT_EQ(t.view.lineCount(), 2);
+    QTest::keyClick(&t.edit, Qt::Key_Return);
+
+    // A selection over two lines is replaced by what is typed; Shift+arrows select.
+    t.edit.setSelection({0, 13}, {1, 7});
+    QTest::keyClicks(&t.edit, "c");
+    EXPECT_EQ(t.view.lineText(0), "10.000 123 1 C456 0");
+    EXPECT_EQ(t.view.lineCount(), 2);
+    QTest::keyClick(&t.edit, Qt::Key_Home, Qt::ShiftModifier);
+    QTest::keyClick(&t.edit, Qt::Key_Delete);
+    EXPECT_EQ(t.view.lineText(0), "456 0");
+    EXPECT_EQ(t.edit.caret(), (TracerPos{0, 0}));
+
+    // Copy takes the selection with LF line ends, paste inserts text at the caret.
+    t.view.appendTracerText("20.000 7FF 0 RTR\r\n");
+    t.edit.setSelection({0, 0}, {1, 6});
+    QTest::keyClick(&t.edit, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "456 0\n20.000");
+    t.edit.setSelection({2, 0}, {2, 0});
+    QTest::keyClick(&t.edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(t.view.lineCount(), 4);
+    EXPECT_EQ(t.view.lineText(3), "20.000");
+}
 TEST(TracerView, ClearAsksFirst) {
     test::PromptsScope prompts;
     Tracer t;
     t.view.appendTracerText(lines(2));
     prompts.log.answers = {false, true};
     EXPECT_FALSE(t.view.clearWithQuestion());
-    EXPECT_FALSE(t.edit.toPlainText().isEmpty());
+    EXPECT_EQ(t.view.lineCount(), 3);
     EXPECT_TRUE(t.view.clearWithQuestion());
-    EXPECT_TRUE(t.edit.toPlainText().isEmpty());
+    EXPECT_EQ(t.view.lineCount(), 1);
+    EXPECT_TRUE(t.text().isEmpty());
     EXPECT_EQ(prompts.log.messages, QStringList({"|Clear Trace?", "|Clear Trace?"}));
 }

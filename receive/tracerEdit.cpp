@@ -1,0 +1,365 @@
+#include "receive/tracerEdit.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStringList>
+#include <QStyleHints>
+
+#include <algorithm>
+
+namespace korvel {
+
+namespace {
+
+constexpr int kMargin = 4;
+
+QString fromBytes(std::string_view bytes) {
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// Where the caret stands after `text` was inserted at `from`, counting line ends as the store splits them.
+TracerPos endOfInserted(TracerPos from, const QString& text) {
+    TracerPos end = from;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            ++end.line;
+            end.column = 0;
+        } else {
+            ++end.column;
+        }
+    }
+    return end;
+}
+
+} // namespace
+
+TracerEdit::TracerEdit(QWidget* parent) : QAbstractScrollArea(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    verticalScrollBar()->setSingleStep(1);
+    changeEvent(nullptr);
+}
+
+QString TracerEdit::lineString(int line) const {
+    return fromBytes(store_.line(line));
+}
+
+QString TracerEdit::plainText() const {
+    QStringList lines;
+    store_.forEachLine([&lines](std::string_view line) {
+        lines.append(fromBytes(line));
+        return true;
+    });
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString TracerEdit::selectedText() const {
+    const TracerPos s = std::min(caret_, anchor_);
+    const TracerPos e = std::max(caret_, anchor_);
+    // One string grown in place: a selection of millions of lines costs its text, not a string per line.
+    QString selected;
+    for (int i = s.line; i <= e.line; ++i) {
+        const QString text = lineString(i);
+        const int from = i == s.line ? s.column : 0;
+        const int to = i == e.line ? e.column : static_cast<int>(text.size());
+        if (i > s.line)
+            selected += QLatin1Char('\n');
+        selected += QStringView(text).mid(from, to - from);
+    }
+    return selected;
+}
+
+bool TracerEdit::atBottom() const {
+    return verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+}
+
+void TracerEdit::append(std::string_view text) {
+    const bool follow = atBottom();
+    store_.append(text);
+    const int last = store_.lineCount() - 1;
+    caret_ = anchor_ = TracerPos{last, lineLength(last)};
+    updateScrollBars();
+    if (follow)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    viewport()->update();
+}
+
+void TracerEdit::replaceAll(TracerStore&& store) {
+    store_ = std::move(store);
+    caret_ = anchor_ = TracerPos{};
+    updateScrollBars();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+void TracerEdit::clear() {
+    replaceAll(TracerStore());
+}
+
+TracerPos TracerEdit::clamped(TracerPos pos) const {
+    pos.line = std::clamp(pos.line, 0, store_.lineCount() - 1);
+    pos.column = std::clamp(pos.column, 0, lineLength(pos.line));
+    return pos;
+}
+
+void TracerEdit::setSelection(TracerPos anchor, TracerPos caret) {
+    anchor_ = clamped(anchor);
+    caret_ = clamped(caret);
+    ensureCaretVisible();
+    restartBlink();
+}
+
+void TracerEdit::insertText(const QString& text) {
+    const TracerPos s = std::min(caret_, anchor_);
+    const TracerPos e = std::max(caret_, anchor_);
+    const QString joined = lineString(s.line).left(s.column) + text + lineString(e.line).mid(e.column);
+    const QByteArray bytes = joined.toUtf8();
+    store_.replaceLines(s.line, e.line,
+                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    caret_ = anchor_ = endOfInserted(s, text);
+    updateScrollBars();
+    ensureCaretVisible();
+    restartBlink();
+}
+
+void TracerEdit::deleteAround(bool forward) {
+    if (!hasSelection()) {
+        TracerPos other = caret_;
+        if (forward)
+            other = caret_.column < lineLength(caret_.line) ? TracerPos{caret_.line, caret_.column + 1}
+                                                            : TracerPos{caret_.line + 1, 0};
+        else
+            other = caret_.column > 0 ? TracerPos{caret_.line, caret_.column - 1}
+                                      : TracerPos{caret_.line - 1, lineLength(caret_.line - 1)};
+        if (other.line < 0 || other.line >= store_.lineCount())
+            return;
+        anchor_ = other;
+    }
+    insertText(QString());
+}
+
+int TracerEdit::visibleLines() const {
+    return std::max(1, viewport()->height() / lineHeight_);
+}
+
+void TracerEdit::updateScrollBars() {
+    QScrollBar* vertical = verticalScrollBar();
+    vertical->setPageStep(visibleLines());
+    vertical->setRange(0, std::max(0, store_.lineCount() - visibleLines()));
+    QScrollBar* horizontal = horizontalScrollBar();
+    const auto width = static_cast<qint64>(store_.longestLine()) * charWidth_ + 2 * kMargin;
+    horizontal->setPageStep(viewport()->width());
+    horizontal->setSingleStep(charWidth_);
+    horizontal->setRange(0, static_cast<int>(std::clamp<qint64>(width - viewport()->width(), 0, 1 << 30)));
+}
+
+void TracerEdit::ensureCaretVisible() {
+    QScrollBar* vertical = verticalScrollBar();
+    if (caret_.line < vertical->value())
+        vertical->setValue(caret_.line);
+    else if (caret_.line >= vertical->value() + visibleLines())
+        vertical->setValue(caret_.line - visibleLines() + 1);
+    QScrollBar* horizontal = horizontalScrollBar();
+    const int x = fontMetrics().horizontalAdvance(lineString(caret_.line).left(caret_.column)) + kMargin;
+    if (x < horizontal->value() + kMargin)
+        horizontal->setValue(x - kMargin);
+    else if (x > horizontal->value() + viewport()->width() - kMargin)
+        horizontal->setValue(x - viewport()->width() + kMargin);
+    viewport()->update();
+}
+
+TracerPos TracerEdit::positionAt(QPoint point) const {
+    TracerPos pos;
+    pos.line = verticalScrollBar()->value() + std::max(0, point.y()) / lineHeight_;
+    const int x = point.x() + horizontalScrollBar()->value() - kMargin;
+    pos.column = std::max(0, (x + charWidth_ / 2) / charWidth_);
+    return clamped(pos);
+}
+
+void TracerEdit::paintEvent(QPaintEvent*) {
+    QPainter painter(viewport());
+    const QPalette& colours = palette();
+    const QFontMetrics metrics = fontMetrics();
+    const TracerPos s = std::min(caret_, anchor_);
+    const TracerPos e = std::max(caret_, anchor_);
+    const int first = verticalScrollBar()->value();
+    const int left = kMargin - horizontalScrollBar()->value();
+    const int last = std::min(store_.lineCount() - 1, first + visibleLines());
+    for (int i = first; i <= last; ++i) {
+        const QString text = lineString(i);
+        const int top = (i - first) * lineHeight_;
+        const int baseline = top + metrics.ascent();
+        if (hasSelection() && i >= s.line && i <= e.line) {
+            const int from = i == s.line ? s.column : 0;
+            const int to = i == e.line ? e.column : static_cast<int>(text.size());
+            const int x0 = left + metrics.horizontalAdvance(text.left(from));
+            const int width =
+                metrics.horizontalAdvance(text.mid(from, to - from)) + (i < e.line ? charWidth_ : 0);
+            painter.setPen(colours.color(QPalette::Text));
+            painter.drawText(left, baseline, text.left(from));
+            painter.fillRect(x0, top, width, lineHeight_, colours.brush(QPalette::Highlight));
+            painter.setPen(colours.color(QPalette::HighlightedText));
+            painter.drawText(x0, baseline, text.mid(from, to - from));
+            painter.setPen(colours.color(QPalette::Text));
+            painter.drawText(left + metrics.horizontalAdvance(text.left(to)), baseline, text.mid(to));
+        } else {
+            painter.setPen(colours.color(QPalette::Text));
+            painter.drawText(left, baseline, text);
+        }
+        if (i == caret_.line && caretShown_ && hasFocus()) {
+            const int x = left + metrics.horizontalAdvance(text.left(caret_.column));
+            painter.fillRect(x, top, 1, lineHeight_, colours.brush(QPalette::Text));
+        }
+    }
+}
+
+void TracerEdit::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    const bool follow = atBottom();
+    updateScrollBars();
+    if (follow)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+TracerPos TracerEdit::moved(TracerPos from, int key, Qt::KeyboardModifiers modifiers) const {
+    const bool control = modifiers & Qt::ControlModifier;
+    switch (key) {
+    case Qt::Key_Left:
+        if (from.column > 0)
+            return {from.line, from.column - 1};
+        return from.line > 0 ? TracerPos{from.line - 1, lineLength(from.line - 1)} : from;
+    case Qt::Key_Right:
+        if (from.column < lineLength(from.line))
+            return {from.line, from.column + 1};
+        return from.line + 1 < store_.lineCount() ? TracerPos{from.line + 1, 0} : from;
+    case Qt::Key_Up:
+        return clamped({from.line - 1, from.column});
+    case Qt::Key_Down:
+        return clamped({from.line + 1, from.column});
+    case Qt::Key_PageUp:
+        return clamped({from.line - visibleLines(), from.column});
+    case Qt::Key_PageDown:
+        return clamped({from.line + visibleLines(), from.column});
+    case Qt::Key_Home:
+        return control ? TracerPos{} : TracerPos{from.line, 0};
+    case Qt::Key_End:
+        return control ? clamped({store_.lineCount() - 1, 1 << 30})
+                       : TracerPos{from.line, lineLength(from.line)};
+    default:
+        return from;
+    }
+}
+
+void TracerEdit::moveCaret(TracerPos to, bool keepAnchor) {
+    caret_ = to;
+    if (!keepAnchor)
+        anchor_ = to;
+    ensureCaretVisible();
+    restartBlink();
+}
+
+void TracerEdit::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        if (hasSelection())
+            QApplication::clipboard()->setText(selectedText());
+        return;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        insertText(QApplication::clipboard()->text());
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        setSelection(TracerPos{}, TracerPos{store_.lineCount() - 1, 1 << 30});
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        moveCaret(moved(caret_, event->key(), event->modifiers()), event->modifiers() & Qt::ShiftModifier);
+        return;
+    case Qt::Key_Backspace:
+        deleteAround(false);
+        return;
+    case Qt::Key_Delete:
+        deleteAround(true);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        insertText(QStringLiteral("\r\n"));
+        return;
+    default:
+        break;
+    }
+    const QString text = event->text();
+    if (!text.isEmpty() && text.at(0) >= QLatin1Char(' ') && text.at(0) != QChar(0x7F)) {
+        insertText(text);
+        return;
+    }
+    event->ignore();
+}
+
+void TracerEdit::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    moveCaret(positionAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
+}
+
+void TracerEdit::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() & Qt::LeftButton)
+        moveCaret(positionAt(event->position().toPoint()), true);
+}
+
+void TracerEdit::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    restartBlink();
+}
+
+void TracerEdit::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    blink_.stop();
+    viewport()->update();
+}
+
+void TracerEdit::restartBlink() {
+    caretShown_ = true;
+    const int period = QGuiApplication::styleHints()->cursorFlashTime() / 2;
+    if (hasFocus() && period > 0)
+        blink_.start(period, this);
+    viewport()->update();
+}
+
+void TracerEdit::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != blink_.timerId()) {
+        QAbstractScrollArea::timerEvent(event);
+        return;
+    }
+    caretShown_ = !caretShown_;
+    viewport()->update();
+}
+
+void TracerEdit::changeEvent(QEvent* event) {
+    if (event != nullptr)
+        QAbstractScrollArea::changeEvent(event);
+    if (event == nullptr || event->type() == QEvent::FontChange) {
+        lineHeight_ = std::max(1, fontMetrics().lineSpacing());
+        charWidth_ = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('0')));
+        updateScrollBars();
+        viewport()->update();
+    }
+}
+
+} // namespace korvel

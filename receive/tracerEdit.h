@@ -1,0 +1,85 @@
+#pragma once
+
+// The Tracer's text box: an editable text of any length held in a compact line store. Only the visible
+// lines are turned into strings and painted, so scrolling, clicking and appending cost the same at ten
+// lines and at ten million.
+
+#include "receive/tracerStore.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QString>
+
+#include <compare>
+#include <string_view>
+
+namespace korvel {
+
+// A place in the text: a line and a column in that line's characters (0 is before the first).
+struct TracerPos {
+    int line = 0;
+    int column = 0;
+    friend auto operator<=>(const TracerPos&, const TracerPos&) = default;
+};
+
+class TracerEdit final : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit TracerEdit(QWidget* parent = nullptr);
+
+    [[nodiscard]] const TracerStore& store() const { return store_; }
+    [[nodiscard]] QString lineString(int line) const;
+    // The whole text, lines joined by LF, as a clipboard or a test reads it.
+    [[nodiscard]] QString plainText() const;
+    [[nodiscard]] QString selectedText() const;
+
+    // Adds text after the last character; the selection is dropped and the caret ends after the new text.
+    // The view follows only when it was at the bottom before.
+    void append(std::string_view text);
+    // Replaces the whole text; the caret goes to the start.
+    void replaceAll(TracerStore&& store);
+    void clear();
+
+    [[nodiscard]] TracerPos caret() const { return caret_; }
+    [[nodiscard]] TracerPos anchor() const { return anchor_; }
+    [[nodiscard]] bool hasSelection() const { return caret_ != anchor_; }
+    // Selects from anchor to caret (both clamped to the text) and scrolls the caret into view.
+    void setSelection(TracerPos anchor, TracerPos caret);
+    // Replaces the selection (or inserts at the caret) with text, which may hold line ends.
+    void insertText(const QString& text);
+
+    [[nodiscard]] bool atBottom() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    [[nodiscard]] TracerPos clamped(TracerPos pos) const;
+    [[nodiscard]] TracerPos positionAt(QPoint point) const;
+    [[nodiscard]] int visibleLines() const;
+    [[nodiscard]] int lineLength(int line) const { return static_cast<int>(lineString(line).size()); }
+    [[nodiscard]] TracerPos moved(TracerPos from, int key, Qt::KeyboardModifiers modifiers) const;
+    void moveCaret(TracerPos to, bool keepAnchor);
+    void deleteAround(bool forward);
+    void updateScrollBars();
+    void ensureCaretVisible();
+    void restartBlink();
+
+    TracerStore store_;
+    TracerPos caret_;
+    TracerPos anchor_;
+    QBasicTimer blink_;
+    bool caretShown_ = true;
+    int lineHeight_ = 1;
+    int charWidth_ = 1;
+};
+
+} // namespace korvel

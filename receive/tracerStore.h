@@ -1,0 +1,63 @@
+#pragma once
+
+// The Tracer's text as a compact line store: the bytes of many lines packed into blocks of about 64 KiB,
+// each with the end offsets of its lines, so a line costs its text and four bytes. The text is a list of
+// lines; the line ends between them are not stored. There is always at least one line: the piece after
+// the last line end, empty after a recording poll.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvel {
+
+class TracerStore {
+public:
+    TracerStore();
+
+    [[nodiscard]] int lineCount() const { return lineCount_; }
+    // The bytes (UTF-8) of a line without its line end; empty for an index out of range.
+    [[nodiscard]] std::string_view line(int index) const;
+    // The longest line in bytes (it only grows until the store is cleared), for the view's width.
+    [[nodiscard]] std::size_t longestLine() const { return longestLine_; }
+    // Bytes of the whole text with CR LF line ends.
+    [[nodiscard]] std::size_t textBytes() const {
+        return bytes_ + 2 * static_cast<std::size_t>(lineCount_ - 1);
+    }
+
+    // Adds text after the last character: it is split at CR LF, LF or CR; the first piece extends the last
+    // line and every further piece starts a new line.
+    void append(std::string_view text);
+    // Replaces the lines first to last (inclusive) with the lines of `text`, split as by append.
+    void replaceLines(int first, int last, std::string_view text);
+    // Back to one empty line, with the memory given back.
+    void clear();
+
+    // Calls `visit` with every line in order, without copying; stops early when it returns false.
+    bool forEachLine(const std::function<bool(std::string_view)>& visit) const;
+
+private:
+    struct Block {
+        std::string bytes;
+        std::vector<std::uint32_t> ends; // end offset of each line in `bytes`
+    };
+    [[nodiscard]] std::size_t blockOf(int index) const;
+    [[nodiscard]] std::string_view lineIn(const Block& block, std::size_t k) const;
+    void addLine(std::vector<Block>& blocks, std::string_view text) const;
+    void extendLastLine(std::string_view text);
+    void renumberFrom(std::size_t block);
+
+    std::vector<Block> blocks_;
+    std::vector<int> firstLine_; // index of the first line of each block
+    int lineCount_ = 0;
+    std::size_t bytes_ = 0;
+    std::size_t longestLine_ = 0;
+};
+
+// Splits text at CR LF, LF or CR and calls `piece` with each piece (one more than there are line ends).
+void splitTracerText(std::string_view text, const std::function<void(std::string_view)>& piece);
+
+} // namespace korvel
