@@ -6,11 +6,14 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <vector>
 
 namespace korvel {
 
 namespace {
+
+constexpr std::size_t kTracerBytesPerFrame = 48;
 
 bool endsWithNoCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size())
@@ -45,8 +48,10 @@ public:
             }
             if (start >= chunk.size())
                 return true;
-            const std::size_t end = chunk.find_first_of("\r\n", start);
-            if (end == std::string_view::npos) {
+            std::size_t end = start;
+            while (end < chunk.size() && chunk[end] != '\n' && chunk[end] != '\r')
+                ++end;
+            if (end == chunk.size()) {
                 keep(chunk.substr(start));
                 return true;
             }
@@ -208,6 +213,10 @@ bool loadLogFile(LogFormat format, const std::string& path, const LogLoadOptions
             *error = file.errorString().toStdString();
         return false;
     }
+    // A Tracer line is about as long as a log line: room for the text at once spares copying it as it grows.
+    if (!options.output)
+        result.tracerText.reserve(std::min<std::size_t>(static_cast<std::size_t>(file.size()),
+                                                        options.maxFrames * kTracerBytesPerFrame));
     if (format == LogFormat::candump)
         return loadFile<CandumpReader>(file, options, result, error);
     if (format == LogFormat::asc)

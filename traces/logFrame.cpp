@@ -10,6 +10,8 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr std::size_t kOutputPieceBytes = 64 * 1024;
+// Room for the longest line of either log format, so saving never copies a growing text.
+constexpr std::size_t kLogBytesPerFrame = 72;
 
 int64_t floorDiv(int64_t a, int64_t b) {
     const int64_t q = a / b;
@@ -285,9 +287,9 @@ TracerLineSource tracerTextLines(std::string_view tracerText) {
     return [tracerText](const TracerLineVisit& visit) {
         std::size_t start = 0;
         while (start < tracerText.size()) {
-            std::size_t end = tracerText.find_first_of("\r\n", start);
-            if (end == std::string_view::npos)
-                end = tracerText.size();
+            std::size_t end = start;
+            while (end < tracerText.size() && tracerText[end] != '\r' && tracerText[end] != '\n')
+                ++end;
             visit(tracerText.substr(start, end - start));
             if (end + 1 < tracerText.size() && tracerText[end] == '\r' && tracerText[end + 1] == '\n')
                 ++end;
@@ -301,11 +303,15 @@ void forEachTracerFrame(const TracerLineSource& lines, LogSaveResult& result,
     LogFrame frame;
     int64_t timeMs = 0;
     int64_t largest = 0;
+    std::size_t frames = 0;
     lines([&](std::string_view line) {
-        if (readTracerFrameLine(line, frame, timeMs) == TracerLineRead::frame)
+        if (readTracerFrameLine(line, frame, timeMs) == TracerLineRead::frame) {
             largest = std::max(largest, timeMs);
+            ++frames;
+        }
     });
     const int64_t period = tracerWrapPeriodMs(largest);
+    result.text.reserve(result.text.size() + frames * kLogBytesPerFrame);
 
     int64_t offset = 0;
     int64_t last = -1;
