@@ -1,7 +1,10 @@
+#include "core/basGlobal.h"
 #include "traces/ascLog.h"
 #include "traces/candumpLog.h"
+#include "traces/logCommands.h"
 #include "traces/logFiles.h"
 
+#include "support/scriptedPrompts.h"
 #include "support/tempDir.h"
 
 #include <gtest/gtest.h>
@@ -296,6 +299,33 @@ TEST(LogFiles, OnlyRegularFilesAreReadAndTheSuffixChoosesTheFormat) {
     EXPECT_EQ(logFormatForPath("b.asc.trc"), LogFormat::trace);
     EXPECT_EQ(logFormatForPath("log"), LogFormat::trace);
     EXPECT_EQ(logFormatForPath("b"), LogFormat::trace);
+}
+
+// What the Save Trace and Load Trace commands call for a log: every failure and every line left out is told.
+TEST(LogCommands, SavesAndLoadsTellWhatTheyLeftOut) {
+    basGlobal = GlobalState{};
+    basGlobal.commentListText = "ID123=Door\r\n";
+    test::TempDir dir;
+    test::PromptsScope prompts;
+    const std::string path = dir.file("trace.asc");
+
+    saveTracerLog(path, tracerTextLines("00.100 123      1 11                      Door\r\njunk\r\n"));
+    ASSERT_EQ(prompts.log.messages.size(), 1);
+    EXPECT_EQ(prompts.log.messages[0].toStdString(),
+              "1 line of the Tracer holds no frame and was not saved to " + path + "; the first is line 2.");
+
+    std::string text;
+    EXPECT_TRUE(loadTracerLog(path, [&text](std::string_view lines) { text += lines; }));
+    EXPECT_EQ(text, "00.100 123      1 11                      Door\r\n");
+    EXPECT_EQ(prompts.log.messages.size(), 1);
+
+    saveTracerLog("/proc/korvel-no-such-folder/a.log", tracerTextLines(text));
+    ASSERT_EQ(prompts.log.messages.size(), 2);
+    EXPECT_TRUE(prompts.log.messages[1].startsWith("Can't save /proc/korvel-no-such-folder/a.log!"));
+    EXPECT_FALSE(loadTracerLog(dir.file("none.log"), [](std::string_view) { ADD_FAILURE(); }));
+    ASSERT_EQ(prompts.log.messages.size(), 3);
+    EXPECT_TRUE(prompts.log.messages[2].contains("The file does not exist."));
+    basGlobal = GlobalState{};
 }
 
 } // namespace
