@@ -116,13 +116,14 @@ TEST(LogWriting, LinesThatHoldNoFrameAreCountedNotWritten) {
         "00.600 123456789 0                        \r\n"
         "00.700 123      1 1G                      \r\n"
         "   \r\n"
+        "1000.000 123      0                       \r\n" // no Tracer time
         "00.800 12345    1 AB                      ";
     const LogSaveResult saved = logTextFromTracer(LogFormat::candump, tracer, {});
     EXPECT_EQ(saved.text, "(0000000000.100000) can0 123#1122\n(0000000000.800000) can0 00012345#AB\n");
-    EXPECT_EQ(saved.skippedLines, 7u);
+    EXPECT_EQ(saved.skippedLines, 8u);
     EXPECT_EQ(saved.firstSkippedLine, 1u);
     EXPECT_EQ(saveReportText("/t/a.log", saved),
-              "7 lines of the Tracer hold no frame and were not saved to /t/a.log; the first is line 1.");
+              "8 lines of the Tracer hold no frame and were not saved to /t/a.log; the first is line 1.");
 }
 
 TEST(LogWrap, SavedTimesGrowAcrossEveryWrapOfTheTimeField) {

@@ -57,11 +57,13 @@ std::size_t splitFields(std::string_view line, std::string_view* fields, std::si
     return count;
 }
 
-// The Tracer's time field: "01.234", the decimal separator being '.' or ','; whole milliseconds.
+// The Tracer's time field: "01.234", the decimal separator being '.' or ','; whole milliseconds. At most
+// three digits before the separator, so the times of a Tracer of any length, made monotonic, stay far
+// inside 64 bits.
 bool readTracerTime(std::string_view text, int64_t& ms) {
     std::size_t i = 0;
     int64_t seconds = 0;
-    while (i < text.size() && isDigit(text[i]) && i < 6)
+    while (i < text.size() && isDigit(text[i]) && i < 3)
         seconds = seconds * 10 + (text[i++] - '0');
     if (i == 0)
         return false;
