@@ -270,10 +270,6 @@ void frMain::togglePlay() {
 }
 void frMain::saveRxList() {
 }
-void frMain::loadTrace() {
-}
-void frMain::saveTrace() {
-}
 void frMain::loadTxList() {
 }
 void frMain::saveTxList() {
