@@ -1,4 +1,5 @@
-// The main window's trace files: File → Save Trace and Load Trace.
+// The main window's trace files: File → Save Trace and Load Trace, in the Trace format or, when the file
+// name asks for one, a log format other CAN tools exchange.
 
 #include "app/frMain.h"
 #include "core/basGlobal.h"
@@ -6,6 +7,8 @@
 #include "core/textFile.h"
 #include "receive/tracerEdit.h"
 #include "receive/tracerView.h"
+#include "traces/logCommands.h"
+#include "traces/logFiles.h"
 #include "traces/traceFile.h"
 
 #include <QCoreApplication>
@@ -20,7 +23,7 @@ namespace korvel {
 
 namespace {
 
-const QString kTraceFilter = QStringLiteral("Trace (*.trc)");
+const QString kTraceFilter = QString::fromLatin1(kTraceFileFilter);
 
 // A progress dialog that appears only when the work takes longer than a moment. While it shows, the event
 // loop runs (recording goes on) but the main window takes no input.
@@ -51,6 +54,17 @@ void frMain::saveTrace() {
     if (file.isEmpty())
         return;
     basGlobal.lastFileName = file.toStdString();
+    if (logFormatForPath(basGlobal.lastFileName) != LogFormat::trace) {
+        const TracerStore& store = tracerView_->lines();
+        saveTracerLog(basGlobal.lastFileName, [&store](const TracerLineVisit& visit) {
+            store.forEachLine([&visit](std::string_view line) {
+                visit(line);
+                return true;
+            });
+        });
+        txtTracer->setSelection(TracerPos{}, TracerPos{});
+        return;
+    }
     std::string error;
     bool saved = false;
     {
@@ -70,6 +84,13 @@ void frMain::loadTrace() {
     if (file.isEmpty())
         return;
     basGlobal.lastFileName = file.toStdString();
+    if (logFormatForPath(basGlobal.lastFileName) != LogFormat::trace) {
+        TracerStore fromLog;
+        if (loadTracerLog(basGlobal.lastFileName,
+                          [&fromLog](std::string_view lines) { fromLog.append(lines); }))
+            tracerView_->replaceAll(std::move(fromLog));
+        return;
+    }
     std::string error;
     TracerStore loaded;
     bool read = false;
