@@ -49,7 +49,8 @@ public:
     bool openTransport(const TransportSettings& settings);
     // The reply with its CR or BELL, or what came before the wait ended; empty when nothing is open.
     std::string sendCommand(std::string_view command);
-    // Everything received since the last call. False when the adapter is gone: the port is then closed.
+    // Everything received since the last call; while a command waits, only the frames it set aside. False
+    // when the adapter is gone: the port is then closed.
     bool readAvailable(std::string& text);
     // One frame line followed by CR, or one PEAK message; nothing is awaited.
     void writeFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText);
@@ -85,13 +86,15 @@ private:
     void waitForSerialData(int milliseconds);
     void boundCarryOver();
 
-    // Marks the time a command waits for its reply, also when it returns early.
+    // Marks the time a command waits for its reply, also when it returns early; a command sent from an event
+    // inside another's wait leaves the outer one marked.
     struct WaitScope {
-        explicit WaitScope(bool& flag) : flag_(flag) { flag_ = true; }
-        ~WaitScope() { flag_ = false; }
+        explicit WaitScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+        ~WaitScope() { flag_ = before_; }
         WaitScope(const WaitScope&) = delete;
         WaitScope& operator=(const WaitScope&) = delete;
         bool& flag_;
+        bool before_;
     };
 
     int kind_ = 0;
