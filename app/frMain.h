@@ -195,6 +195,7 @@ private:
     MonitorModel* monitorModel_ = nullptr;
     TxListModel* txListModel_ = nullptr;
     bool closing_ = false;
+    bool closeAfterConnecting_ = false;
 };
 
 } // namespace korvel

@@ -225,6 +225,11 @@ void frMain::showAbout() {
 // Commands whose work arrives with the link, receive, transmit and file features.
 void frMain::connectCommand() {
     link_->connectCommand();
+    // A Quit that came during the sequence's waits ended the sequence; the window closes now it is over.
+    if (closeAfterConnecting_) {
+        closeAfterConnecting_ = false;
+        close();
+    }
 }
 
 void frMain::resetCommand() {
@@ -275,6 +280,14 @@ void frMain::saveTxList() {
 }
 
 void frMain::closeEvent(QCloseEvent* event) {
+    if (link_->isConnecting()) {
+        // The sequence is still on the stack below this event: it is ended, and the window closes once it
+        // has unwound, so the link is closed and the settings are saved once, after it.
+        closeAfterConnecting_ = true;
+        link_->cancelConnecting();
+        event->ignore();
+        return;
+    }
     if (!closing_) {
         closing_ = true;
         link_->disconnectLink();

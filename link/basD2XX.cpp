@@ -6,12 +6,16 @@ namespace korvel::basD2XX {
 
 namespace {
 
-VendorLibrary& library() {
+std::vector<std::string> defaultNames() {
 #ifdef _WIN32
-    static VendorLibrary lib({"ftd2xx.dll", "ftd2xx64.dll"});
+    return {"ftd2xx.dll", "ftd2xx64.dll"};
 #else
-    static VendorLibrary lib({"libftd2xx.so", "/usr/local/lib/libftd2xx.so"});
+    return {"libftd2xx.so", "/usr/local/lib/libftd2xx.so"};
 #endif
+}
+
+VendorLibrary& library() {
+    static VendorLibrary lib(defaultNames());
     return lib;
 }
 
@@ -31,6 +35,14 @@ using ReadFn = FT_STATUS(KORVEL_VENDOR_CALL*)(FT_HANDLE, void*, uint32_t, uint32
 using QueueStatusFn = FT_STATUS(KORVEL_VENDOR_CALL*)(FT_HANDLE, uint32_t*);
 
 } // namespace
+
+bool libraryAvailable() {
+    return library().function<OpenExFn>("FT_OpenEx", "_FT_OpenEx@12") != nullptr;
+}
+
+void setLibraryNames(std::vector<std::string> names) {
+    library().setCandidateNames(names.empty() ? defaultNames() : std::move(names));
+}
 
 FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) {
     return call<ListDevicesFn>("FT_ListDevices", "_FT_ListDevices@12", arg1, arg2, flags);

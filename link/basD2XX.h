@@ -4,6 +4,8 @@
 // kLibraryUnavailable when the library or the function cannot be loaded.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace korvel::basD2XX {
 
@@ -19,6 +21,21 @@ inline constexpr uint32_t FT_OPEN_BY_SERIAL_NUMBER = 1;
 inline constexpr uint32_t FT_OPEN_BY_DESCRIPTION = 2;
 inline constexpr uint32_t FT_LIST_NUMBER_ONLY = 0x80000000u;
 inline constexpr uint32_t FT_LIST_BY_INDEX = 0x40000000u;
+
+// What the user is told when the library cannot be loaded: its name and where it comes from.
+#ifdef _WIN32
+inline constexpr const char* kMissingLibraryText =
+    "The FTDI D2XX library ftd2xx.dll was not found. Install FTDI's D2XX driver for this adapter.";
+#else
+inline constexpr const char* kMissingLibraryText =
+    "The FTDI D2XX library libftd2xx.so was not found. Install FTDI's D2XX driver (libftd2xx.so into "
+    "/usr/local/lib or another folder of the library search path).";
+#endif
+
+// True when the library loads and has the calls Korvel needs to open a device.
+[[nodiscard]] bool libraryAvailable();
+// The file names tried, in order; tests name a library that is not there. Empty restores the defaults.
+void setLibraryNames(std::vector<std::string> names);
 
 FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags);
 FT_STATUS FT_OpenEx(void* arg1, uint32_t flags, FT_HANDLE* handle);

@@ -20,11 +20,15 @@ std::string bitrateCommand(int index, std::string_view userBitrate) {
 
 uint16_t peakBitTiming(int index, std::string_view userBitrate) {
     if (index == kUserBitrateIndex) {
-        const int32_t value = readHexNumber(userBitrate);
-        // A signed 16-bit register: a text too large for it leaves the value 0.
-        if (leadingHexDigits(userBitrate) > 4 || value < 0 || value > 0xFFFF)
+        // The value decides, not the number of digits: "0031C" is 0x031C. A value too large for the
+        // 16-bit register leaves 0; leading zeros never count, so no digit is lost to a 32-bit reading.
+        std::size_t first = 0;
+        while (first < userBitrate.size() && userBitrate[first] == '0')
+            ++first;
+        const std::string_view significant = userBitrate.substr(first);
+        if (leadingHexDigits(significant) > 4)
             return 0;
-        return static_cast<uint16_t>(value);
+        return static_cast<uint16_t>(readHexNumber(significant));
     }
     if (index < 0 || index >= static_cast<int>(kBitrates.size()))
         return 0;
@@ -82,9 +86,17 @@ void takeCompleteLines(std::string_view text, LineCutter& state, std::vector<std
         state.pendingLine.clear();
     }
 
+    // A BELL (the adapter's error reply, sent without a CR) ends a line as a CR does, so a frame line that
+    // follows it still decodes. BELLs are rare: one search finds the next, and it is renewed only once
+    // passed.
+    std::size_t bell = source.find('\a');
     std::size_t start = 0;
     for (;;) {
-        const std::size_t cr = source.find('\r', start);
+        if (bell != std::string_view::npos && bell < start)
+            bell = source.find('\a', start);
+        std::size_t cr = source.find('\r', start);
+        if (bell < cr)
+            cr = bell;
         if (cr == std::string_view::npos)
             break;
         if (state.discarding)

@@ -72,9 +72,10 @@ inline constexpr std::array<BitrateEntry, 10> kBitrates{{
 // "01.234" for 1234 ms with '.' as separator: two integer digits at least, three decimals.
 [[nodiscard]] ShortText<12> timestampText(int64_t milliseconds, char decimalSeparator);
 
-// Received text is cut into lines at CR. Lines returned point into the state or the given text and stay
-// valid until the next call. A pending line that grows past any real line is dropped, and so is the rest
-// of it up to the next CR, so memory stays bounded and the next complete line decodes.
+// Received text is cut into lines at CR and at BELL (an error reply is a BELL with no CR after it). Lines
+// returned point into the state or the given text and stay valid until the next call. A pending line that
+// grows past any real line is dropped, and so is the rest of it up to the next CR, so memory stays bounded
+// and the next complete line decodes.
 struct LineCutter {
     static constexpr std::size_t kMaxPendingLine = 256;
     std::string pendingLine;

@@ -20,6 +20,19 @@ void yieldOnce() {
     QCoreApplication::processEvents();
 }
 
+// Marks the sequence as running for as long as it is on the stack, whichever way it ends.
+class ConnectingScope {
+public:
+    explicit ConnectingScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+    ~ConnectingScope() { flag_ = before_; }
+    ConnectingScope(const ConnectingScope&) = delete;
+    ConnectingScope& operator=(const ConnectingScope&) = delete;
+
+private:
+    bool& flag_;
+    bool before_;
+};
+
 } // namespace
 
 LinkController::LinkController(GlobalState& state, LinkWindow window)
@@ -31,6 +44,9 @@ TransportSettings LinkController::transportSettings() const {
 }
 
 void LinkController::connectCommand() {
+    // A click that reaches the handler during the sequence's waits never starts a second one inside it.
+    if (connecting_)
+        return;
     if (state_.isConnected) {
         disconnectLink();
     } else {
@@ -42,6 +58,7 @@ void LinkController::connectCommand() {
             state_.setOption(optRiskAccepted, true);
         }
         window_.setConnectEnabled(false);
+        const ConnectingScope scope(connecting_);
         yieldOnce();
         connectLink();
     }
@@ -58,13 +75,38 @@ void LinkController::failConnection() {
     prompts().critical(kNotResponding);
 }
 
+void LinkController::cancelConnecting() {
+    if (!connecting_)
+        return;
+    cancelRequested_ = true;
+    transport_.setCommandsCancelled(true);
+}
+
+void LinkController::abandonSequence() {
+    cancelRequested_ = false;
+    transport_.setCommandsCancelled(false);
+    disconnectLink();
+}
+
 void LinkController::connectLink() {
+    const ConnectingScope scope(connecting_);
+    if (cancelRequested_) {
+        abandonSequence();
+        return;
+    }
     window_.showDisconnectedState();
     window_.setStatusText(1, QStringLiteral("Connecting..."));
 
     if (state_.deviceKind == devicePeakUsb) {
-        transport_.openTransport(transportSettings());
+        if (!transport_.openTransport(transportSettings())) {
+            window_.showDisconnectedState();
+            return;
+        }
         yieldOnce();
+        if (cancelRequested_) {
+            abandonSequence();
+            return;
+        }
         if (!initialisePeak()) {
             failConnection();
             return;
@@ -83,8 +125,12 @@ void LinkController::connectLink() {
             return;
         }
         std::string firmware = firmwareText(transport_.sendCommand("v"));
-        if (firmware.empty())
+        if (firmware.empty() && !cancelRequested_)
             firmware = firmwareText(transport_.sendCommand("V"));
+        if (cancelRequested_) {
+            abandonSequence();
+            return;
+        }
         if (firmware.empty()) {
             failConnection();
             return;
@@ -103,6 +149,10 @@ void LinkController::connectLink() {
     }
 
     yieldOnce();
+    if (cancelRequested_) {
+        abandonSequence();
+        return;
+    }
     window_.setPollTimerEnabled(true);
     window_.showConnectedState();
 }
@@ -137,6 +187,12 @@ void LinkController::disconnectLink() {
 }
 
 void LinkController::resetLink() {
+    if (connecting_) {
+        // The running sequence owns the transport and keeps Connect disabled until it ends.
+        window_.clearMonitor();
+        window_.resetTransmitCounts();
+        return;
+    }
     transport_.closeTransport();
     if (state_.isConnected) {
         // The link must never stay marked connected with its transport closed.

@@ -36,6 +36,11 @@ public:
     void resetLink();
     void applyAcceptanceFilter();
 
+    // True while the connection sequence runs (it waits by letting events run, so commands arrive meanwhile).
+    [[nodiscard]] bool isConnecting() const { return connecting_; }
+    // Ends a running sequence at its next step: the link is closed again and nothing is shown.
+    void cancelConnecting();
+
     // Sends a transmit row's frame when connected; false when nothing was sent.
     bool transmit(std::string_view idText, std::string_view dlcText, std::string_view dataText);
 
@@ -46,10 +51,13 @@ private:
     void sendFilterCommands();
     bool initialisePeak();
     void failConnection();
+    void abandonSequence();
 
     GlobalState& state_;
     LinkWindow window_;
     LinkTransport transport_;
+    bool connecting_ = false;
+    bool cancelRequested_ = false;
 };
 
 } // namespace korvel

@@ -21,6 +21,12 @@ bool containsIgnoringCase(std::string_view text, std::string_view part) {
 
 } // namespace
 
+std::string serialPortEntry(std::string_view portName) {
+    const bool numbered = portName.size() > 3 && portName.substr(0, 3) == "COM" &&
+                          portName.find_first_not_of("0123456789", 3) == std::string_view::npos;
+    return numbered ? std::string(portName) : "COM" + std::string(portName);
+}
+
 std::string deviceText(int deviceKind, std::string_view comPort) {
     switch (deviceKind) {
     case 1:

@@ -13,6 +13,9 @@ struct DeviceChoice {
     std::optional<std::string> comPort; // unset when the choice keeps the port as it was
 };
 
+// A serial port's entry in the device list: "COM" and the system's port name, except that a name that
+// already is a numbered COM port stays as it is (COM3, never COMCOM3; ttyUSB0 gives COMttyUSB0).
+[[nodiscard]] std::string serialPortEntry(std::string_view portName);
 // The device text the dialog shows for a device kind and port.
 [[nodiscard]] std::string deviceText(int deviceKind, std::string_view comPort);
 // The first rule that holds, comparing without regard to case: PEAKUSB, no device, a COM port, else FTDI.

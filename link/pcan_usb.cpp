@@ -8,12 +8,16 @@ namespace korvel::pcan_usb {
 
 namespace {
 
-VendorLibrary& library() {
+std::vector<std::string> defaultNames() {
 #ifdef _WIN32
-    static VendorLibrary lib({"PCANBasic.dll"});
+    return {"PCANBasic.dll"};
 #else
-    static VendorLibrary lib({"libpcanbasic.so", "libpcanbasic.so.4", "libpcanbasic.so.0"});
+    return {"libpcanbasic.so", "libpcanbasic.so.4", "libpcanbasic.so.0"};
 #endif
+}
+
+VendorLibrary& library() {
+    static VendorLibrary lib(defaultNames());
     return lib;
 }
 
@@ -58,6 +62,10 @@ uint32_t CAN_Write(PeakMessage* message) {
 uint32_t CAN_Close() {
     auto fn = library().function<UninitializeFn>("CAN_Uninitialize", "_CAN_Uninitialize@4");
     return fn ? fn(PCAN_USBBUS1) : kLibraryUnavailable;
+}
+
+void setLibraryNames(std::vector<std::string> names) {
+    library().setCandidateNames(names.empty() ? defaultNames() : std::move(names));
 }
 
 bool libraryAvailable() {

@@ -6,6 +6,8 @@
 #include "link/canFrame.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace korvel::pcan_usb {
 
@@ -23,5 +25,18 @@ uint32_t CAN_Write(PeakMessage* message);
 uint32_t CAN_Close();
 
 [[nodiscard]] bool libraryAvailable();
+// The file names tried, in order; tests name a library that is not there. Empty restores the defaults.
+void setLibraryNames(std::vector<std::string> names);
+
+// What the user is told when the library cannot be loaded: its name and where it comes from.
+#ifdef _WIN32
+inline constexpr const char* kMissingLibraryText =
+    "The PEAK PCAN-Basic library PCANBasic.dll was not found. Install PEAK's device driver package, which "
+    "includes it.";
+#else
+inline constexpr const char* kMissingLibraryText =
+    "The PEAK PCAN-Basic library libpcanbasic.so was not found. Install PEAK's PCAN-Basic package for Linux "
+    "and PEAK's driver.";
+#endif
 
 } // namespace korvel::pcan_usb

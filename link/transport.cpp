@@ -1,10 +1,13 @@
 #include "link/transport.h"
 
 #include "core/prompts.h"
+#include "link/deviceChoice.h"
 #include "link/pcan_usb.h"
+#include "link/virtualAdapterLink.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QTimer>
@@ -19,10 +22,6 @@ namespace {
 ClockFunction& clockOverride() {
     static ClockFunction clock;
     return clock;
-}
-
-bool hasReplyEnd(const std::string& reply) {
-    return reply.find('\r') != std::string::npos || reply.find('\a') != std::string::npos;
 }
 
 QString portLabel(const TransportSettings& s, const char* kind) {
@@ -77,13 +76,19 @@ std::vector<std::string> fillDeviceList(const QString& openPortName) {
     std::vector<std::string> entries;
     bool openPortListed = openPortName.isEmpty();
     for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
-        entries.push_back("COM" + port.portName().toStdString());
+        entries.push_back(serialPortEntry(port.portName().toStdString()));
         if (port.systemLocation() == openPortName || port.portName() == openPortName)
             openPortListed = true;
     }
     // The port the link holds open is listed even where the system does not enumerate it (pseudo-terminals).
     if (!openPortListed)
-        entries.push_back("COM" + openPortName.toStdString());
+        entries.push_back(serialPortEntry(openPortName.toStdString()));
+    // A running virtual adapter, found by the link it keeps to its terminal.
+    const QString simLink = virtualAdapterLinkPath();
+    const QFileInfo simTarget(simLink);
+    if (!simLink.isEmpty() && simLink != openPortName && simTarget.isSymLink() && simTarget.exists() &&
+        !simTarget.isDir() && !simTarget.isFile())
+        entries.push_back(serialPortEntry(simLink.toStdString()));
 
     uint32_t count = 0;
     if (basD2XX::FT_ListDevices(&count, nullptr, basD2XX::FT_LIST_NUMBER_ONLY) == basD2XX::FT_OK) {
@@ -130,6 +135,7 @@ bool LinkTransport::openTransport(const TransportSettings& s) {
     kind_ = s.deviceKind;
     lost_ = false;
     carryOver_.clear();
+    flushBeforeCommand_ = true;
     switch (s.deviceKind) {
     case 1: {
         if (isSerialOpen())
@@ -161,6 +167,12 @@ bool LinkTransport::openTransport(const TransportSettings& s) {
         return true;
     }
     case 2: {
+        // Without the library every call fails with a status that means nothing to the user; say once
+        // what is missing instead, and stop the sequence.
+        if (!basD2XX::libraryAvailable()) {
+            prompts().critical(portLabel(s, "USB") + QString::fromLatin1(basD2XX::kMissingLibraryText));
+            return false;
+        }
         char serial[256] = {};
         s.comPort.copy(serial, sizeof serial - 1);
         ftdiOpen_ = false;
@@ -181,6 +193,11 @@ bool LinkTransport::openTransport(const TransportSettings& s) {
         return true;
     }
     case 3:
+        if (!pcan_usb::libraryAvailable()) {
+            prompts().critical(QStringLiteral("Can't open Device PEAKUSB!\r\n") +
+                               QString::fromLatin1(pcan_usb::kMissingLibraryText));
+            return false;
+        }
         return true;
     default:
         prompts().critical(QStringLiteral("No CAN Device selected!"));
@@ -201,49 +218,52 @@ void LinkTransport::waitForSerialData(int milliseconds) {
 }
 
 std::string LinkTransport::sendSerialCommand(std::string_view command) {
-    if (!isSerialOpen() || lost_)
+    if (!isSerialOpen() || lost_ || cancelled_)
         return {};
+    // Input from before the first command is stale; later, an open channel's frames are never thrown away.
+    if (flushBeforeCommand_) {
+        comCAN_->readAll();
+        carryOver_.clear();
+        flushBeforeCommand_ = false;
+    }
+    const WaitScope waiting(waitingForReply_);
     const double start = clockSeconds();
     std::string reply;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        comCAN_->readAll();
-        reply.clear();
+        collector_.begin(carryOver_);
         const std::string line = std::string(command) + '\r';
         comCAN_->write(line.data(), static_cast<qint64>(line.size()));
-        while (!hasReplyEnd(reply) && clockSeconds() - start < kReplyBudgetSeconds) {
+        bool complete = false;
+        while (!complete && clockSeconds() - start < kReplyBudgetSeconds) {
             waitForSerialData(10);
-            if (!isSerialOpen() || lost_)
-                return reply;
+            if (!isSerialOpen() || lost_ || cancelled_)
+                break;
             if (comCAN_->bytesAvailable() > 0)
-                reply += comCAN_->readAll().toStdString();
+                complete = collector_.add(comCAN_->readAll().toStdString(), carryOver_);
         }
-        // Frames an open channel sent after the reply belong to the receive path, not to this command.
-        const auto end = reply.find_first_of("\r\a");
-        if (end != std::string::npos && end + 1 < reply.size()) {
-            carryOver_.append(reply, end + 1);
-            if (carryOver_.size() > kMaxCarryOver)
-                carryOver_.erase(0, carryOver_.size() - kMaxCarryOver);
-            reply.resize(end + 1);
-        }
-        if (reply.find('\a') == std::string::npos)
+        reply = collector_.finish(carryOver_);
+        boundCarryOver();
+        if (!isSerialOpen() || lost_ || cancelled_ || reply.find('\a') == std::string::npos)
             return reply;
     }
     return reply;
 }
 
 std::string LinkTransport::sendUsbCommand(std::string_view command) {
-    if (!ftdiOpen_ || lost_)
+    if (!ftdiOpen_ || lost_ || cancelled_)
         return {};
+    const WaitScope waiting(waitingForReply_);
     const std::string line = std::string(command) + '\r';
     uint32_t written = 0;
     basD2XX::FT_Write(ftdiHandle_, line.data(), static_cast<uint32_t>(line.size()), &written);
 
-    std::string reply;
+    collector_.begin(carryOver_);
+    bool complete = false;
     bool timedOut = false;
     bool failed = false;
-    // A reply is a few characters; a peer that never ends one must not keep the loop going forever.
-    constexpr std::size_t kMaxReply = 4096;
-    while (!hasReplyEnd(reply) && !timedOut && !failed && reply.size() < kMaxReply) {
+    // Frames of a busy bus keep coming; a peer that never replies must not keep the loop going forever.
+    constexpr std::size_t kMaxBytesPerWait = 64 * 1024;
+    for (std::size_t n = 0; !complete && !timedOut && !failed && !cancelled_ && n < kMaxBytesPerWait; ++n) {
         char byte = 0;
         uint32_t count = 0;
         const uint32_t status = basD2XX::FT_Read(ftdiHandle_, &byte, 1, &count);
@@ -252,9 +272,11 @@ std::string LinkTransport::sendUsbCommand(std::string_view command) {
         else if (count < 1)
             timedOut = true;
         else
-            reply.push_back(byte);
+            complete = collector_.add(std::string_view(&byte, 1), carryOver_);
         QCoreApplication::processEvents();
     }
+    std::string reply = collector_.finish(carryOver_);
+    boundCarryOver();
     return reply;
 }
 
@@ -277,7 +299,9 @@ bool LinkTransport::readAvailable(std::string& text) {
             return false;
         text.swap(carryOver_);
         carryOver_.clear();
-        if (comCAN_->bytesAvailable() > 0)
+        // While a command waits, what the port holds is the wait's: the reply, or the rest of a line it
+        // holds.
+        if (!waitingForReply_ && comCAN_->bytesAvailable() > 0)
             text += comCAN_->readAll().toStdString();
         if (lost_) {
             // What was buffered before the loss is handed on; the port closes now.
@@ -288,6 +312,10 @@ bool LinkTransport::readAvailable(std::string& text) {
     case 2: {
         if (!ftdiOpen_ || lost_)
             return false;
+        text.swap(carryOver_);
+        carryOver_.clear();
+        if (waitingForReply_)
+            return true;
         uint32_t waiting = 0;
         if (basD2XX::FT_GetQueueStatus(ftdiHandle_, &waiting) != basD2XX::FT_OK) {
             markLost();
@@ -311,6 +339,14 @@ bool LinkTransport::readAvailable(std::string& text) {
     default:
         return true;
     }
+}
+
+void LinkTransport::boundCarryOver() {
+    if (carryOver_.size() <= kMaxCarryOver)
+        return;
+    // The oldest whole lines go, so what stays still begins at the start of a line.
+    const auto cut = carryOver_.find_first_of("\r\a", carryOver_.size() - kMaxCarryOver);
+    carryOver_.erase(0, cut == std::string::npos ? carryOver_.size() : cut + 1);
 }
 
 uint32_t LinkTransport::readPeakMessage(PeakMessage& message) {

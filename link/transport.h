@@ -6,6 +6,7 @@
 
 #include "link/basD2XX.h"
 #include "link/canFrame.h"
+#include "link/replyCollector.h"
 
 #include <QObject>
 
@@ -48,11 +49,14 @@ public:
     bool openTransport(const TransportSettings& settings);
     // The reply with its CR or BELL, or what came before the wait ended; empty when nothing is open.
     std::string sendCommand(std::string_view command);
-    // Everything received since the last call. False when the adapter is gone: the port is then closed.
+    // Everything received since the last call; while a command waits, only the frames it set aside. False
+    // when the adapter is gone: the port is then closed.
     bool readAvailable(std::string& text);
     // One frame line followed by CR, or one PEAK message; nothing is awaited.
     void writeFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText);
     void closeTransport();
+    // While set, commands return at once with no reply, so a sequence that is being abandoned stops waiting.
+    void setCommandsCancelled(bool cancelled) { cancelled_ = cancelled; }
 
     // A PEAK read: 0 with a message, QRCVEMPTY when drained, other values as the library gives them.
     uint32_t readPeakMessage(PeakMessage& message);
@@ -68,7 +72,8 @@ public:
     static constexpr uint32_t kFtdiReadTimeoutMs = 300;
     static constexpr uint32_t kFtdiWriteTimeoutMs = 300;
     static constexpr uint32_t kFtdiReadChunk = 256;
-    static constexpr std::size_t kMaxCarryOver = 64 * 1024;
+    // Frames set aside during command waits: seconds of the fastest bus, yet bounded.
+    static constexpr std::size_t kMaxCarryOver = 16 * 1024 * 1024;
 
 signals:
     // Emitted once when the adapter disappears while open.
@@ -79,13 +84,29 @@ private:
     std::string sendUsbCommand(std::string_view command);
     void markLost();
     void waitForSerialData(int milliseconds);
+    void boundCarryOver();
+
+    // Marks the time a command waits for its reply, also when it returns early; a command sent from an event
+    // inside another's wait leaves the outer one marked.
+    struct WaitScope {
+        explicit WaitScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+        ~WaitScope() { flag_ = before_; }
+        WaitScope(const WaitScope&) = delete;
+        WaitScope& operator=(const WaitScope&) = delete;
+        bool& flag_;
+        bool before_;
+    };
 
     int kind_ = 0;
     std::unique_ptr<QSerialPort> comCAN_;
     basD2XX::FT_HANDLE ftdiHandle_ = nullptr;
     bool ftdiOpen_ = false;
     bool lost_ = false;
-    std::string carryOver_; // received text that followed a command's reply
+    bool flushBeforeCommand_ = false;
+    bool waitingForReply_ = false;
+    bool cancelled_ = false;
+    ReplyCollector collector_;
+    std::string carryOver_; // received text for the next poll, set aside while commands waited
 };
 
 } // namespace korvel

@@ -6,6 +6,11 @@ VendorLibrary::VendorLibrary(std::vector<std::string> candidateNames)
     : candidates_(std::move(candidateNames)) {
 }
 
+void VendorLibrary::setCandidateNames(std::vector<std::string> candidateNames) {
+    candidates_ = std::move(candidateNames);
+    library_.reset(); // not unloaded: functions bound from it may still be called elsewhere
+}
+
 bool VendorLibrary::ensureLoaded() {
     if (library_ && library_->isLoaded())
         return true;

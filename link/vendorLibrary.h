@@ -27,6 +27,9 @@ public:
         return reinterpret_cast<Fn>(resolve(name, decoratedName));
     }
 
+    // Forgets the library loaded so far; the next call loads by the new names.
+    void setCandidateNames(std::vector<std::string> candidateNames);
+
     [[nodiscard]] bool isLoaded() const;
     [[nodiscard]] std::string loadedFileName() const;
 

@@ -1,4 +1,5 @@
 // korvel-sim: the virtual adapter on a pseudo-terminal, for the demo and for trying Korvel without hardware.
+#include "link/virtualAdapterLink.h"
 #include "sim/ptyAdapter.h"
 
 #include <QCommandLineParser>
@@ -76,7 +77,11 @@ int main(int argc, char* argv[]) {
         "protocol until interrupted. Faults: split, lowercase, silent, bellonly, garbage, vanish."));
     parser.addHelpOption();
     const QCommandLineOption linkOption(
-        QStringLiteral("link"), QStringLiteral("Keep a symbolic link at <path>."), QStringLiteral("path"));
+        QStringLiteral("link"),
+        QStringLiteral("Keep the symbolic link to the terminal at <path> instead of %1, where Korvel's "
+                       "Settings list it; an empty path keeps none.")
+            .arg(korvel::virtualAdapterLinkPath()),
+        QStringLiteral("path"));
     const QCommandLineOption scenarioOption(QStringLiteral("scenario"),
                                             QStringLiteral("Load a scenario file (docs/scenario.md)."),
                                             QStringLiteral("file"));
@@ -141,10 +146,17 @@ int main(int argc, char* argv[]) {
         adapter.setTickInterval(tick);
     }
 
-    const QString linkPath = parser.value(linkOption);
+    // Without --link the adapter announces itself where Korvel's device list looks; a newer instance takes
+    // the name over.
+    const QString linkPath =
+        parser.isSet(linkOption) ? parser.value(linkOption) : korvel::virtualAdapterLinkPath();
     if (!linkPath.isEmpty() && !placeLink(linkPath, adapter.slavePath(), &error)) {
         std::fprintf(stderr, "korvel-sim: %s\n", qPrintable(error));
         return 1;
+    }
+    if (!linkPath.isEmpty()) {
+        std::fprintf(stderr, "korvel-sim: in Korvel's Settings choose the device COM%s\n",
+                     qPrintable(linkPath));
     }
 
     // Signals only write a byte; the event loop quits, so the link is removed on the normal way out.

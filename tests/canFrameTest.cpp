@@ -51,6 +51,15 @@ TEST(LineCutting, AnOverlongLineIsDroppedAndTheNextLineStillDecodes) {
     EXPECT_EQ(cut(state, "yyy\rt1230\r"), std::vector<std::string>{"t1230"});
 }
 
+TEST(LineCutting, ABellEndsALineSoTheFrameAfterAnErrorReplyDecodes) {
+    LineCutter state;
+    EXPECT_EQ(cut(state, "\at12321122\r"), (std::vector<std::string>{"", "t12321122"}));
+    EXPECT_EQ(cut(state, "t1230\r\a\at7FF0\r\at1"), (std::vector<std::string>{"t1230", "", "", "t7FF0", ""}));
+    EXPECT_EQ(state.pendingLine, "t1");
+    EXPECT_EQ(cut(state, "230\r"), std::vector<std::string>{"t1230"});
+    EXPECT_EQ(decode(cut(state, "\at4561AA\r").back()).dataText, "AA");
+}
+
 TEST(LineCutting, PendingTextNeverExceedsTheBoundWhateverArrives) {
     LineCutter state;
     for (int i = 0; i < 1000; ++i) {
@@ -134,6 +143,23 @@ TEST(FrameEncoding, BuildsTheLinesATransmitRowSends) {
                                                          "1122");
     EXPECT_EQ(encodeFrameLine("1ABCDEF0", "4", "RTR"), "R1ABCDEF00");
     EXPECT_EQ(encodeFrameLine("123", "0", ""), "t1230");
+}
+
+TEST(FrameEncoding, IdentifiersOfFourToSevenCharactersAreExtended) {
+    EXPECT_EQ(encodeFrameLine("1234", "1", "AA"), "T12341AA");
+    EXPECT_EQ(encodeFrameLine("1ABCDEF", "0", ""), "T1ABCDEF0");
+    EXPECT_EQ(encodeFrameLine("12345", "0", "RTR"), "R123450");
+    EXPECT_EQ(encodeFrameLine("12", "0", "RTR"), "r120");
+}
+
+TEST(BitrateTable, UserBitTimingForPeakTestsTheValueNotTheDigits) {
+    EXPECT_EQ(peakBitTiming(kUserBitrateIndex, "0031C"), 0x031C);
+    EXPECT_EQ(peakBitTiming(kUserBitrateIndex, "0000000000014"), 0x0014);
+    EXPECT_EQ(peakBitTiming(kUserBitrateIndex, "FFFF"), 0xFFFF);
+    EXPECT_EQ(peakBitTiming(kUserBitrateIndex, "10000"), 0);
+    // Nine digits would wrap to 0x031C in a 32-bit reading; the value is still too large.
+    EXPECT_EQ(peakBitTiming(kUserBitrateIndex, "10000031C"), 0);
+    EXPECT_EQ(peakBitTiming(kUserBitrateIndex, ""), 0);
 }
 
 TEST(BitrateTable, NamesCommandsAndPeakTimings) {

@@ -1,11 +1,13 @@
 // The connection sequence end to end: the virtual adapter on a pseudo-terminal for "COM", the fake D2XX
 // library for "USB" and the fake PCAN-Basic library for "PEAKUSB", each loaded by the real bindings.
 
+#include "link/basD2XX.h"
 #include "link/pcan_usb.h"
 #include "sim/faults.h"
 #include "support/linkFixture.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <gmock/gmock.h>
 
@@ -123,6 +125,69 @@ TEST_P(AsciiConnectionTest, AnAdapterThatVanishesIsReportedOnceAndClosed) {
     EXPECT_FALSE(link->transport().isSerialOpen());
     link->disconnectLink(); // sending "C" to a lost adapter must neither hang nor crash
     EXPECT_FALSE(basGlobal.isConnected);
+}
+
+TEST_P(AsciiConnectionTest, ConnectingToABusyBusLosesNoFrame) {
+    // Traffic starts with the first open command, so frames meet the repeated open and its replies.
+    engine().setRate(20000);
+    link->connectCommand();
+    ASSERT_TRUE(basGlobal.isConnected);
+    engine().setRate(0);
+    engine().setVehicleEnabled(false);
+
+    LineCutter cutter;
+    std::vector<std::string_view> lines;
+    std::string text;
+    uint64_t frames = 0;
+    // Drains until the adapter has handed over everything and the port stays empty, however busy the machine.
+    for (int i = 0, quiet = 0; i < 4000 && quiet < 10; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        ASSERT_TRUE(link->transport().readAvailable(text));
+        takeCompleteLines(text, cutter, lines);
+        for (std::string_view line : lines)
+            frames += decodeFrameLine(line, '.').has_value() ? 1 : 0;
+        quiet = text.empty() && engine().pendingHostBytes() == 0 ? quiet + 1 : 0;
+    }
+    EXPECT_GT(engine().framesSentToHost(), 0U);
+    EXPECT_EQ(engine().overruns(), 0U);
+    EXPECT_EQ(frames, engine().framesSentToHost());
+}
+
+TEST_P(AsciiConnectionTest, ResetOrConnectDuringTheSequenceNeverStartsASecondOne) {
+    bool connectEnabledAfterReset = true;
+    QTimer::singleShot(0, [&] {
+        link->resetLink();
+        connectEnabledAfterReset = window.connectEnabled;
+        link->connectCommand();
+    });
+    link->connectCommand();
+    EXPECT_FALSE(connectEnabledAfterReset);
+    EXPECT_EQ(window.monitorClears, 1);
+    EXPECT_THAT(adapterLog(),
+                ElementsAreArray(withRepeatedOpen({"v", "C", "S6", "Z0", "C", "mFFFFFFFF", "O", "O"})));
+    EXPECT_TRUE(basGlobal.isConnected);
+    EXPECT_TRUE(window.connectEnabled);
+}
+
+TEST_P(AsciiConnectionTest, CancellingTheSequenceInAWaitClosesTheChannelAndShowsNothing) {
+    engine().setVersionReply('v', ""); // the first query fails, so the wait for "V" is reached too
+    engine().setVersionReply('V', "");
+    // The outer shot runs in the yield before the sequence, the inner one inside its first reply wait.
+    QTimer::singleShot(0, [&] { QTimer::singleShot(0, [&] { link->cancelConnecting(); }); });
+    link->connectCommand();
+    EXPECT_FALSE(link->isConnecting());
+    EXPECT_FALSE(basGlobal.isConnected);
+    EXPECT_FALSE(window.pollTimer);
+    EXPECT_TRUE(prompts.log.messages.isEmpty());
+    EXPECT_EQ(adapterLog().front(), "v");
+    EXPECT_EQ(adapterLog().back(), "C");
+    EXPECT_FALSE(engine().channelOpen());
+    EXPECT_FALSE(link->transport().isSerialOpen());
+
+    // The next connect runs normally.
+    engine().setVersionReply('v', "V1013");
+    link->connectCommand();
+    EXPECT_TRUE(basGlobal.isConnected);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothAsciiKinds, AsciiConnectionTest, ::testing::Values(deviceCom, deviceUsb),
@@ -290,4 +355,33 @@ TEST_F(ConnectionTest, PeakTransmitAndVanish) {
     EXPECT_TRUE(LinkTransport::isFatalPeakStatus(link->transport().readPeakMessage(message)));
     EXPECT_TRUE(link->transport().adapterLost());
     EXPECT_FALSE(LinkTransport::isFatalPeakStatus(pcan_usb::PCAN_ERROR_QRCVEMPTY));
+}
+
+TEST_F(ConnectionTest, AMissingVendorLibraryIsNamedOnceAndTheSequenceStops) {
+    useDevice(deviceUsb);
+    basD2XX::setLibraryNames({"libkorvel-absent-ftd2xx.so"});
+    link->connectCommand();
+    basD2XX::setLibraryNames({});
+    ASSERT_EQ(prompts.log.messages.size(), 1);
+    EXPECT_TRUE(prompts.log.messages[0].startsWith(QStringLiteral("Can't open Device USBKV000001!\r\n")));
+    EXPECT_TRUE(prompts.log.messages[0].contains(QStringLiteral("libftd2xx.so")));
+    EXPECT_TRUE(prompts.log.messages[0].contains(QStringLiteral("Install")));
+    EXPECT_FALSE(basGlobal.isConnected);
+    EXPECT_EQ(window.panel1.last(), "Not Connected");
+
+    prompts.log.messages.clear();
+    useDevice(devicePeakUsb);
+    pcan_usb::setLibraryNames({"libkorvel-absent-pcanbasic.so"});
+    link->connectCommand();
+    pcan_usb::setLibraryNames({});
+    ASSERT_EQ(prompts.log.messages.size(), 1);
+    EXPECT_TRUE(prompts.log.messages[0].contains(QStringLiteral("libpcanbasic.so")));
+    EXPECT_TRUE(prompts.log.messages[0].contains(QStringLiteral("Install")));
+    EXPECT_FALSE(basGlobal.isConnected);
+
+    // With the libraries back, both connect.
+    prompts.log.messages.clear();
+    link->connectCommand();
+    EXPECT_TRUE(basGlobal.isConnected);
+    EXPECT_TRUE(prompts.log.messages.isEmpty());
 }

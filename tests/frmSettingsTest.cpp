@@ -2,11 +2,15 @@
 #include "core/basGlobal.h"
 #include "link/deviceChoice.h"
 #include "link/transport.h"
+#include "link/virtualAdapterLink.h"
+#include "sim/ptyAdapter.h"
 #include "support/linkFixture.h"
 #include "support/scriptedPrompts.h"
+#include "support/tempDir.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +20,7 @@
 
 using namespace korvel;
 using ::testing::Contains;
+using ::testing::Not;
 
 namespace {
 
@@ -63,6 +68,16 @@ TEST(DeviceChoice, TheFirstRuleThatHoldsDecides) {
     EXPECT_EQ(chooseDevice("NOBLANKS").comPort, "NOBLANKS");
     EXPECT_EQ(serialSpeedFromText("57600 bit/s"), "57600");
     EXPECT_EQ(deviceText(2, "KV01"), "USB KV01");
+}
+
+TEST(DeviceChoice, SerialPortEntriesMapBackToTheirPorts) {
+    EXPECT_EQ(serialPortEntry("COM3"), "COM3");
+    EXPECT_EQ(serialPortEntry("COM10"), "COM10");
+    EXPECT_EQ(serialPortEntry("ttyUSB0"), "COMttyUSB0");
+    EXPECT_EQ(serialPortEntry("/tmp/korvel-sim"), "COM/tmp/korvel-sim");
+    EXPECT_EQ(chooseDevice(serialPortEntry("COM3")).comPort, "3");
+    EXPECT_EQ(chooseDevice(serialPortEntry("ttyUSB0")).comPort, "ttyUSB0");
+    EXPECT_EQ(serialPortName(*chooseDevice(serialPortEntry("ttyACM1")).comPort), "ttyACM1");
 }
 
 TEST_F(SettingsDialogTest, OpensShowingTheCurrentSettingsAndKeepsThemOnOk) {
@@ -157,4 +172,40 @@ TEST(DeviceList, ListsFtdiDevicesCleanedUpAndPeakLast) {
     EXPECT_THAT(list, Contains("Adapter X 0"));
     EXPECT_THAT(list, Contains("COM/dev/pts/77"));
     fakeControl<void (*)()>("libftd2xx.so", "korvelFakeFtdi_reset")();
+}
+
+TEST_F(SettingsDialogTest, ARunningVirtualAdapterIsListedAndCanBeChosen) {
+    test::TempDir runtime;
+    struct RuntimeDir {
+        QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        explicit RuntimeDir(const QString& path) { qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path)); }
+        ~RuntimeDir() { saved.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", saved); }
+    } runtimeDir(runtime.dir.path());
+    const QString link = virtualAdapterLinkPath();
+    const std::string entry = "COM" + link.toStdString();
+    sim::PtyAdapter adapter;
+    ASSERT_TRUE(adapter.isOpen());
+
+    EXPECT_THAT(fillDeviceList(), Not(Contains(entry)));
+    ASSERT_TRUE(QFile::link(adapter.slavePath(), link));
+    const std::vector<std::string> devices = fillDeviceList();
+    EXPECT_THAT(devices, Contains(entry));
+
+    auto dialog = open(devices);
+    auto* list = child<QComboBox>(*dialog, "coCommSelect");
+    list->setCurrentIndex(list->findText(QString::fromStdString(entry)));
+    EXPECT_TRUE(child<QComboBox>(*dialog, "lCOMBaudrate")->isEnabled());
+    ok(*dialog);
+    EXPECT_EQ(basGlobal.deviceKind, deviceCom);
+    EXPECT_EQ(basGlobal.comPort, link.toStdString());
+
+    // A link left behind by an adapter that has gone, or a plain file at that path, is not offered.
+    QFile::remove(link);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/korvel-gone"), link));
+    EXPECT_THAT(fillDeviceList(), Not(Contains(entry)));
+    QFile::remove(link);
+    QFile plain(link);
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    EXPECT_THAT(fillDeviceList(), Not(Contains(entry)));
 }

@@ -1,8 +1,8 @@
 // The main window connected to the virtual adapter: live traffic in the Monitor, an adapter that vanishes
 // while streaming, and quitting while connected.
 
-#include "core/basGlobal.h"
 #include "app/frMain.h"
+#include "core/basGlobal.h"
 #include "core/iniFile.h"
 #include "link/connection.h"
 #include "receive/frmComment.h"
@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -170,4 +171,26 @@ TEST_F(MainWindowLinkTest, ConnectCannotStartAgainWhileItRuns) {
     EXPECT_FALSE(buttonEnabled);
     EXPECT_TRUE(window->findChild<QAction*>("mnuConnect")->isEnabled());
     EXPECT_TRUE(window->toolbarAction(QStringLiteral("connect"))->isEnabled());
+}
+
+TEST_F(MainWindowLinkTest, QuitWhileConnectingEndsTheSequenceThenClosesAndSavesOnce) {
+    window->show();
+    // Quit arrives inside the sequence's first reply wait.
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, [&] {
+            window->close();
+            QFile::remove(QString::fromStdString(basGlobal.iniPath));
+        });
+    });
+    window->runToolbarCommand(QStringLiteral("connect"));
+    streamAndPoll(1);
+    EXPECT_TRUE(prompts.log.messages.isEmpty());
+    EXPECT_FALSE(basGlobal.isConnected);
+    EXPECT_FALSE(adapter.engine().channelOpen());
+    EXPECT_EQ(adapter.engine().commandLog().front(), "v");
+    EXPECT_EQ(adapter.engine().commandLog().back(), "C");
+    EXPECT_FALSE(window->isVisible());
+    // Written after the sequence had ended: a save inside the wait would have been removed above.
+    const IniDocument ini = IniDocument::load(basGlobal.iniPath);
+    EXPECT_EQ(ini.value("Options", "Options"), std::to_string(optRiskAccepted));
 }
