@@ -9,6 +9,7 @@
 #include "receive/receivePoll.h"
 #include "receive/tracerLine.h"
 #include "receive/tracerView.h"
+#include "traces/replay.h"
 #include "transmit/txListModel.h"
 
 #include <QAction>
@@ -189,6 +190,7 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(central);
 
     setUpReceive();
+    setUpReplay();
 
     connect(splitter_, &QSplitter::splitterMoved, this,
             [this] { basGlobal.splitPosition = pixelsToTwips(frameTransmit->height()); });

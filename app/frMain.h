@@ -32,6 +32,7 @@ namespace korvel {
 class LinkController;
 class MonitorModel;
 class ReceivePoll;
+class TraceReplay;
 class TracerView;
 class TxListModel;
 class frDetails;
@@ -119,6 +120,8 @@ private:
     void addTxRow();
     void closeSecondaryWindows();
     void setUpReceive();
+    void setUpReplay();
+    void showReplayIdle();
     [[nodiscard]] int selectedMonitorRow() const;
     void openCommentFor(int row);
     void setButtonPicture(const QString& key, const QString& picture);
@@ -188,6 +191,7 @@ private:
     std::unique_ptr<LinkController> link_;
     std::unique_ptr<ReceivePoll> poll_;
     TracerView* tracerView_ = nullptr;
+    std::unique_ptr<TraceReplay> replay_;
     QObject* monitorViewport_ = nullptr;
     QPointer<frDetails> details_;
     QPointer<frmComment> comment_;

@@ -264,10 +264,6 @@ void frMain::toggleRecording() {
         }
     }
 }
-void frMain::stepReplay() {
-}
-void frMain::togglePlay() {
-}
 void frMain::saveRxList() {
 }
 void frMain::loadTrace() {
