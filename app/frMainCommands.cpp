@@ -264,8 +264,6 @@ void frMain::toggleRecording() {
         }
     }
 }
-void frMain::saveRxList() {
-}
 void frMain::loadTrace() {
 }
 void frMain::saveTrace() {
