@@ -2,6 +2,7 @@
 
 #include "core/basGlobal.h"
 #include "app/buttonIcons.h"
+#include "app/paneSplitter.h"
 #include "link/connection.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
@@ -176,7 +177,7 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(4, 2, 4, 2);
-    splitter_ = named(new QSplitter(Qt::Vertical), "splitter");
+    splitter_ = named(new PaneSplitter(Qt::Vertical), "splitter");
     frameReceive = named(new QFrame, "frameReceive");
     frameTransmit = named(new QFrame, "frameTransmit");
     buildReceivePane(frameReceive);
@@ -191,9 +192,7 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
 
     setUpReceive();
     setUpReplay();
-
-    connect(splitter_, &QSplitter::splitterMoved, this,
-            [this] { basGlobal.splitPosition = pixelsToTwips(frameTransmit->height()); });
+    setUpLayout();
 }
 
 frMain::~frMain() = default;

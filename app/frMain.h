@@ -30,6 +30,7 @@ class QToolButton;
 namespace korvel {
 
 class LinkController;
+class PaneSplitter;
 class MonitorModel;
 class ReceivePoll;
 class TraceReplay;
@@ -96,6 +97,9 @@ private:
     void saveSettings();
     void applyPaneSwitches();
     void applySplit();
+    void setUpLayout();
+    void splitterDragged();
+    [[nodiscard]] int splitterFreePixels() const;
 
     void connectCommand();
     void resetCommand();
@@ -150,7 +154,7 @@ private:
     std::array<QLabel*, 4> statusPanels_{};
 
     // Receive pane
-    QSplitter* splitter_ = nullptr;
+    PaneSplitter* splitter_ = nullptr;
     QFrame* frameReceive = nullptr;
     QLabel* imgReceiveHeader = nullptr;
     QLabel* lblReceive = nullptr;
