@@ -9,7 +9,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace korvel {
 
@@ -116,9 +118,13 @@ void TraceReplay::fail(int line) {
 }
 
 void waitInEventLoop(double seconds) {
-    const int milliseconds = static_cast<int>(std::ceil(seconds * 1000.0));
+    // Whole milliseconds wait in the event loop; the rest, under a millisecond, is slept after the pending
+    // events have run, so a line leaves neither early nor a timer tick late.
+    const int milliseconds = static_cast<int>(std::floor(seconds * 1000.0));
     if (milliseconds <= 0) {
         QCoreApplication::processEvents();
+        if (seconds > 0)
+            std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
         return;
     }
     QEventLoop loop;
