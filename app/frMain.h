@@ -126,6 +126,7 @@ private:
     void setUpReceive();
     void setUpReplay();
     void showReplayIdle();
+    void enableReplayButtons();
     [[nodiscard]] int selectedMonitorRow() const;
     void openCommentFor(int row);
     void setButtonPicture(const QString& key, const QString& picture);

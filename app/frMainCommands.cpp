@@ -128,6 +128,7 @@ void frMain::mnuTracerClick() {
     if (basGlobal.hasOption(optTracerMode)) {
         basGlobal.setOption(optTracerMode, false);
         basGlobal.isRecording = false;
+        enableReplayButtons();
     } else {
         basGlobal.setOption(optTracerMode, true);
     }

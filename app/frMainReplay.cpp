@@ -70,11 +70,18 @@ void frMain::togglePlay() {
 void frMain::showReplayIdle() {
     basGlobal.isReplaying = false;
     setButtonPicture(QStringLiteral("play"), QStringLiteral("play"));
-    // A play ended by a disconnect leaves the buttons as the disconnected state set them.
-    toolbarAction(QStringLiteral("record"))->setEnabled(basGlobal.isConnected);
-    toolbarAction(QStringLiteral("step"))
-        ->setEnabled(basGlobal.isConnected && !basGlobal.isRecording && !basGlobal.hasOption(optListenOnly));
+    enableReplayButtons();
     tracerView_->focusTracer();
+}
+
+// The buttons of an idle replay. A play ended by a disconnect leaves them as the disconnected state set
+// them, and recording ended by the switch to the Monitor view gives "step" and "play" back.
+void frMain::enableReplayButtons() {
+    const bool canSend =
+        basGlobal.isConnected && !basGlobal.isRecording && !basGlobal.hasOption(optListenOnly);
+    toolbarAction(QStringLiteral("record"))->setEnabled(basGlobal.isConnected);
+    toolbarAction(QStringLiteral("step"))->setEnabled(canSend);
+    toolbarAction(QStringLiteral("play"))->setEnabled(canSend);
 }
 
 } // namespace korvel

@@ -134,3 +134,13 @@ TEST_F(ReplayWindowTest, ADisconnectEndsThePlayAndLeavesTheControlsDisabled) {
     EXPECT_FALSE(enabled("play"));
     EXPECT_TRUE(prompts.log.messages.isEmpty());
 }
+
+TEST_F(ReplayWindowTest, LeavingTheTracerWhileRecordingGivesTheReplayButtonsBack) {
+    window->runToolbarCommand(QStringLiteral("record"));
+    EXPECT_FALSE(enabled("play"));
+    window->runToolbarCommand(QStringLiteral("tracer"));
+    window->runToolbarCommand(QStringLiteral("tracer"));
+    EXPECT_FALSE(basGlobal.isRecording);
+    EXPECT_EQ(picture("record"), "record");
+    expectIdle();
+}
