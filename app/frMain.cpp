@@ -2,6 +2,7 @@
 
 #include "core/basGlobal.h"
 #include "app/buttonIcons.h"
+#include "app/paneSplitter.h"
 #include "link/connection.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
@@ -10,6 +11,7 @@
 #include "receive/tracerEdit.h"
 #include "receive/tracerLine.h"
 #include "receive/tracerView.h"
+#include "traces/replay.h"
 #include "transmit/txListModel.h"
 
 #include <QAction>
@@ -175,7 +177,7 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(4, 2, 4, 2);
-    splitter_ = named(new QSplitter(Qt::Vertical), "splitter");
+    splitter_ = named(new PaneSplitter(Qt::Vertical), "splitter");
     frameReceive = named(new QFrame, "frameReceive");
     frameTransmit = named(new QFrame, "frameTransmit");
     buildReceivePane(frameReceive);
@@ -189,9 +191,8 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(central);
 
     setUpReceive();
-
-    connect(splitter_, &QSplitter::splitterMoved, this,
-            [this] { basGlobal.splitPosition = pixelsToTwips(frameTransmit->height()); });
+    setUpReplay();
+    setUpLayout();
 }
 
 frMain::~frMain() = default;

@@ -29,9 +29,11 @@ class QToolButton;
 namespace korvel {
 
 class LinkController;
+class PaneSplitter;
 class MonitorModel;
 class ReceivePoll;
 class TracerEdit;
+class TraceReplay;
 class TracerView;
 class TxListModel;
 class frDetails;
@@ -95,6 +97,9 @@ private:
     void saveSettings();
     void applyPaneSwitches();
     void applySplit();
+    void setUpLayout();
+    void splitterDragged();
+    [[nodiscard]] int splitterFreePixels() const;
 
     void connectCommand();
     void resetCommand();
@@ -119,6 +124,9 @@ private:
     void addTxRow();
     void closeSecondaryWindows();
     void setUpReceive();
+    void setUpReplay();
+    void showReplayIdle();
+    void enableReplayButtons();
     [[nodiscard]] int selectedMonitorRow() const;
     void openCommentFor(int row);
     void setButtonPicture(const QString& key, const QString& picture);
@@ -147,7 +155,7 @@ private:
     std::array<QLabel*, 4> statusPanels_{};
 
     // Receive pane
-    QSplitter* splitter_ = nullptr;
+    PaneSplitter* splitter_ = nullptr;
     QFrame* frameReceive = nullptr;
     QLabel* imgReceiveHeader = nullptr;
     QLabel* lblReceive = nullptr;
@@ -188,6 +196,7 @@ private:
     std::unique_ptr<LinkController> link_;
     std::unique_ptr<ReceivePoll> poll_;
     TracerView* tracerView_ = nullptr;
+    std::unique_ptr<TraceReplay> replay_;
     QObject* monitorViewport_ = nullptr;
     QPointer<frDetails> details_;
     QPointer<frmComment> comment_;

@@ -105,26 +105,6 @@ void frMain::saveSettings() {
     prompts().critical(QString::fromStdString(saveFailedText(basGlobal.iniPath, error)));
 }
 
-void frMain::applyPaneSwitches() {
-    const bool rxFull = basGlobal.hasOption(optRxPaneFull);
-    const bool txFull = basGlobal.hasOption(optTxPaneFull);
-    imgFull->setVisible(!rxFull);
-    imgHalf->setVisible(rxFull);
-    imgTxFull->setVisible(!txFull);
-    imgTxHalf->setVisible(txFull);
-    frameTransmit->setVisible(!rxFull);
-    frameReceive->setVisible(rxFull || !txFull);
-    applySplit();
-}
-
-void frMain::applySplit() {
-    if (!frameReceive->isVisibleTo(this) || !frameTransmit->isVisibleTo(this))
-        return;
-    const int total = splitter_->height() > 0 ? splitter_->height() : twipsToPixels(freeHeightTwips());
-    const int transmit = twipsToPixels(basGlobal.splitPosition);
-    splitter_->setSizes({total - transmit > 0 ? total - transmit : 1, transmit});
-}
-
 void frMain::applyViewMode() {
     const bool tracerView = basGlobal.hasOption(optTracerMode);
     tracerPane_->setVisible(tracerView);
@@ -147,6 +127,7 @@ void frMain::mnuTracerClick() {
     if (basGlobal.hasOption(optTracerMode)) {
         basGlobal.setOption(optTracerMode, false);
         basGlobal.isRecording = false;
+        enableReplayButtons();
     } else {
         basGlobal.setOption(optTracerMode, true);
     }
@@ -267,12 +248,6 @@ void frMain::toggleRecording() {
             toolbarAction(QStringLiteral("play"))->setEnabled(true);
         }
     }
-}
-void frMain::stepReplay() {
-}
-void frMain::togglePlay() {
-}
-void frMain::saveRxList() {
 }
 void frMain::loadTxList() {
 }

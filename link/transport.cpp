@@ -391,6 +391,33 @@ void LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText
     }
 }
 
+bool LinkTransport::writeFrameLine(std::string_view line) {
+    if (lost_)
+        return false;
+    const std::string text = std::string(line) + '\r';
+    if (kind_ == 1 && isSerialOpen())
+        return comCAN_->write(text.data(), static_cast<qint64>(text.size())) ==
+               static_cast<qint64>(text.size());
+    if (kind_ == 2 && ftdiOpen_) {
+        uint32_t written = 0;
+        const auto status =
+            basD2XX::FT_Write(ftdiHandle_, text.data(), static_cast<uint32_t>(text.size()), &written);
+        return status == basD2XX::FT_OK && written == text.size();
+    }
+    return false;
+}
+
+bool LinkTransport::writePeakMessage(const PeakMessage& message) {
+    if (lost_ || kind_ != 3)
+        return false;
+    PeakMessage copy = message;
+    return pcan_usb::CAN_Write(&copy) == 0;
+}
+
+std::size_t LinkTransport::pendingSerialBytes() const {
+    return kind_ == 1 && isSerialOpen() ? static_cast<std::size_t>(comCAN_->bytesToWrite()) : 0;
+}
+
 void LinkTransport::closeTransport() {
     switch (kind_) {
     case 1:

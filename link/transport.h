@@ -57,6 +57,12 @@ public:
     void closeTransport();
     // While set, commands return at once with no reply, so a sequence that is being abandoned stops waiting.
     void setCommandsCancelled(bool cancelled) { cancelled_ = cancelled; }
+    // A complete frame line, CR appended here, on the ASCII kinds; false when it was not written whole.
+    bool writeFrameLine(std::string_view line);
+    // One PEAK message; false when the library refused it.
+    bool writePeakMessage(const PeakMessage& message);
+    // Bytes handed to the serial port that it has not written yet.
+    [[nodiscard]] std::size_t pendingSerialBytes() const;
 
     // A PEAK read: 0 with a message, QRCVEMPTY when drained, other values as the library gives them.
     uint32_t readPeakMessage(PeakMessage& message);

@@ -236,6 +236,7 @@ std::string AdapterEngine::frameCommand(std::string_view line, int64_t nowUs) {
 void AdapterEngine::hostTransmitted(const SimFrame& frame, int64_t nowUs) {
     ++framesTransmitted_;
     pushBounded(transmitted_, frame);
+    pushBounded(transmittedTimesUs_, nowUs);
     if (frame.remote) {
         if (const auto answer = traffic_.answerRemote(frame, nowUs)) {
             deliver(*answer, nowUs);
@@ -502,6 +503,10 @@ std::vector<std::string> AdapterEngine::commandLog() const {
 
 std::vector<SimFrame> AdapterEngine::transmittedFrames() const {
     return {transmitted_.begin(), transmitted_.end()};
+}
+
+std::vector<int64_t> AdapterEngine::transmittedTimesUs() const {
+    return {transmittedTimesUs_.begin(), transmittedTimesUs_.end()};
 }
 
 } // namespace korvel::sim

@@ -100,6 +100,8 @@ public:
     void clearCommandLog() { commandLog_.clear(); }
     // The last kMaxLogEntries frames the host put on the bus, from either side.
     [[nodiscard]] std::vector<SimFrame> transmittedFrames() const;
+    // When each of those frames arrived, in the engine's time, in the same order.
+    [[nodiscard]] std::vector<int64_t> transmittedTimesUs() const;
 
 private:
     enum class Side { None, Ascii, Binary };
@@ -138,6 +140,7 @@ private:
     bool lineOverflow_ = false;
     std::deque<std::string> commandLog_;
     std::deque<SimFrame> transmitted_;
+    std::deque<int64_t> transmittedTimesUs_;
     std::deque<std::pair<SimFrame, int64_t>> binaryQueue_;
     std::unordered_map<uint64_t, uint64_t> sentCounts_;
 

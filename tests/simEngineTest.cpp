@@ -141,6 +141,9 @@ TEST(SimEngineCommands, HostFramesAreAcknowledgedOnlyWhenTheyCanBeSent) {
     EXPECT_EQ(sent[1].data[7], 0x08);
     EXPECT_TRUE(sent[2].remote);
     EXPECT_EQ(host.engine.framesTransmittedByHost(), 3U);
+    const auto times = host.engine.transmittedTimesUs();
+    ASSERT_EQ(times.size(), 3U);
+    EXPECT_LE(times[0], times[2]);
 
     host.send("C");
     host.send("L");

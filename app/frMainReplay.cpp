@@ -1,0 +1,87 @@
+// The main window's replay commands: "step" and "play" over the Tracer's lines.
+
+#include "app/frMain.h"
+#include "core/basGlobal.h"
+#include "link/connection.h"
+#include "receive/tracerView.h"
+#include "traces/replay.h"
+
+#include <QAction>
+
+namespace korvel {
+
+namespace {
+
+// A serial port that cannot keep up (a slow adapter, a held handshake) must not let a looping play queue
+// frames without bound.
+constexpr std::size_t kMaxPendingSerialBytes = 64 * 1024;
+
+} // namespace
+
+void frMain::setUpReplay() {
+    ReplayScript script;
+    script.lineCount = [this] {
+        return tracerView_->lineCount();
+    };
+    script.lineText = [this](int index) {
+        return tracerView_->lineText(index);
+    };
+    script.caretLine = [this] {
+        return tracerView_->caretLine();
+    };
+    script.selectLine = [this](int index) {
+        tracerView_->selectLine(index);
+    };
+    script.focus = [this] {
+        tracerView_->focusTracer();
+    };
+    ReplayHooks hooks;
+    hooks.send = [this](const TraceFrame& frame) {
+        LinkTransport& transport = link_->transport();
+        while (basGlobal.isReplaying && basGlobal.isConnected &&
+               transport.pendingSerialBytes() > kMaxPendingSerialBytes)
+            waitInEventLoop(0.005);
+        if (!basGlobal.isConnected)
+            return true;
+        return sendTraceFrame(transport, transport.deviceKind(), frame);
+    };
+    hooks.wait = waitInEventLoop;
+    replay_ = std::make_unique<TraceReplay>(basGlobal, std::move(script), std::move(hooks));
+}
+
+void frMain::stepReplay() {
+    replay_->replayLines(ReplayMode::single);
+}
+
+void frMain::togglePlay() {
+    if (basGlobal.isReplaying) {
+        // The running play notices this in its wait and ends.
+        showReplayIdle();
+        return;
+    }
+    basGlobal.isReplaying = true;
+    setButtonPicture(QStringLiteral("play"), QStringLiteral("stop"));
+    toolbarAction(QStringLiteral("record"))->setEnabled(false);
+    toolbarAction(QStringLiteral("step"))->setEnabled(false);
+    replay_->replayLines(ReplayMode::all);
+    showReplayIdle();
+}
+
+void frMain::showReplayIdle() {
+    basGlobal.isReplaying = false;
+    setButtonPicture(QStringLiteral("play"), QStringLiteral("play"));
+    enableReplayButtons();
+    tracerView_->focusTracer();
+}
+
+// The buttons of an idle replay. A play ended by a disconnect leaves them as the disconnected state set
+// them, and recording ended by the switch to the Monitor view gives "step" and "play" back.
+void frMain::enableReplayButtons() {
+    const bool canSend =
+        basGlobal.isConnected && !basGlobal.isRecording && !basGlobal.hasOption(optListenOnly);
+    toolbarAction(QStringLiteral("record"))->setEnabled(basGlobal.isConnected);
+    toolbarAction(QStringLiteral("step"))->setEnabled(canSend);
+    toolbarAction(QStringLiteral("play"))->setEnabled(canSend);
+}
+
+} // namespace korvel

@@ -1,0 +1,69 @@
+#pragma once
+
+// Sends the Tracer's lines back onto the bus: one line from the caret ("step") or every line with the
+// recorded spacing in time ("play"), optionally over and over. The window hands in how to read and
+// highlight its lines, how to send a frame and how to wait, so this code includes none of it.
+
+#include "traces/traceLine.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace korvel {
+
+struct GlobalState;
+
+// The Tracer as the replay sees it: its lines (the piece after the final line end included), the caret's
+// line, the highlight of one whole line, and the focus.
+struct ReplayScript {
+    std::function<int()> lineCount;
+    std::function<std::string(int index)> lineText;
+    std::function<int()> caretLine;
+    std::function<void(int index)> selectLine;
+    std::function<void()> focus;
+};
+
+struct ReplayHooks {
+    // Puts one frame on the wire of the current device; false when it could not be written.
+    std::function<bool(const TraceFrame& frame)> send;
+    // Lets window events run for at most the given seconds without spinning; 0 runs what is pending.
+    std::function<void(double seconds)> wait;
+};
+
+enum class ReplayMode { single, all };
+enum class ReplayOutcome { finished, syntaxError };
+
+class TraceReplay {
+public:
+    TraceReplay(GlobalState& state, ReplayScript script, ReplayHooks hooks);
+
+    // Replays and, on a line that cannot be parsed or sent, shows "Script Syntax Error!", highlights that
+    // line and returns syntaxError; the lines before it have been sent.
+    ReplayOutcome replayLines(ReplayMode mode);
+    // Parses, paces and sends one line while connected; false on a failure.
+    bool sendTraceLine(const std::string& line);
+
+    // Longest single wait, so a stop click or a disconnect is noticed at once.
+    static constexpr double kWaitSliceSeconds = 0.01;
+
+private:
+    enum class Pass { sentSome, sentNone, failed, stopped };
+    Pass replayRange(ReplayMode mode);
+    void fail(int line);
+
+    GlobalState& state_;
+    ReplayScript script_;
+    ReplayHooks hooks_;
+    std::optional<double> lastSendClock_;
+    double lastLineTime_ = 0;
+};
+
+class LinkTransport;
+// Puts a frame on the wire of the given device kind; nothing is sent without a device.
+bool sendTraceFrame(LinkTransport& transport, int deviceKind, const TraceFrame& frame);
+
+// The production wait: blocks in the event loop until the time is up, a bounded slice at most.
+void waitInEventLoop(double seconds);
+
+} // namespace korvel
