@@ -83,6 +83,33 @@ void TracerView::selectLineAtCaret() {
         emit frameClicked(click->frame->idText, click->frame->dataText);
 }
 
+int TracerView::lineCount() const {
+    return tracer_->document()->blockCount();
+}
+
+std::string TracerView::lineText(int index) const {
+    const QTextBlock block = tracer_->document()->findBlockByNumber(index);
+    return block.isValid() ? block.text().toStdString() : std::string();
+}
+
+int TracerView::caretLine() const {
+    return tracer_->textCursor().blockNumber();
+}
+
+void TracerView::selectLine(int index) {
+    const QTextBlock block = tracer_->document()->findBlockByNumber(index);
+    if (!block.isValid())
+        return;
+    QTextCursor selection(block);
+    selection.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    tracer_->setTextCursor(selection);
+    tracer_->ensureCursorVisible();
+}
+
+void TracerView::focusTracer() {
+    tracer_->setFocus();
+}
+
 bool TracerView::filterKeyPress(QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste))

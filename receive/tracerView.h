@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 class QPlainTextEdit;
@@ -39,6 +40,15 @@ public:
     bool clearWithQuestion();
     // What a click does: selects the line holding the caret and reports its frame.
     void selectLineAtCaret();
+
+    // The text as lines, for the replay: split at line ends, the piece after the final line end included.
+    [[nodiscard]] int lineCount() const;
+    // A line without its line end; empty when there is no such line.
+    [[nodiscard]] std::string lineText(int index) const;
+    [[nodiscard]] int caretLine() const;
+    // Highlights the whole line and scrolls it into view.
+    void selectLine(int index);
+    void focusTracer();
 
     [[nodiscard]] QPlainTextEdit* tracer() const { return tracer_; }
 
