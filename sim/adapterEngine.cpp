@@ -236,6 +236,9 @@ std::string AdapterEngine::frameCommand(std::string_view line, int64_t nowUs) {
 void AdapterEngine::hostTransmitted(const SimFrame& frame, int64_t nowUs) {
     ++framesTransmitted_;
     pushBounded(transmitted_, frame);
+    if (arrivals_.size() < arrivalLimit_) {
+        arrivals_.push_back({frame, nowUs});
+    }
     if (frame.remote) {
         if (const auto answer = traffic_.answerRemote(frame, nowUs)) {
             deliver(*answer, nowUs);

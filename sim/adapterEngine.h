@@ -100,6 +100,15 @@ public:
     void clearCommandLog() { commandLog_.clear(); }
     // The last kMaxLogEntries frames the host put on the bus, from either side.
     [[nodiscard]] std::vector<SimFrame> transmittedFrames() const;
+    // The frames the host put on the bus with the time each arrived, oldest first, for timing measurements.
+    // Recording stops at the limit (kMaxLogEntries unless set), so a long run cannot take all memory.
+    struct Arrival {
+        SimFrame frame;
+        int64_t atUs = 0;
+    };
+    [[nodiscard]] const std::vector<Arrival>& arrivals() const { return arrivals_; }
+    void setArrivalLimit(size_t limit) { arrivalLimit_ = limit; }
+    void clearArrivals() { arrivals_.clear(); }
 
 private:
     enum class Side { None, Ascii, Binary };
@@ -138,6 +147,8 @@ private:
     bool lineOverflow_ = false;
     std::deque<std::string> commandLog_;
     std::deque<SimFrame> transmitted_;
+    std::vector<Arrival> arrivals_;
+    size_t arrivalLimit_ = kMaxLogEntries;
     std::deque<std::pair<SimFrame, int64_t>> binaryQueue_;
     std::unordered_map<uint64_t, uint64_t> sentCounts_;
 
