@@ -284,12 +284,11 @@ void TransmitList::runDueTimers(int64_t nowUs) {
             continue;
         const int64_t period = int64_t{r.period} * 1000;
         transmitRow(i + 1);
-        // The next send stays on the grid, at least half a period from this one: ticks missed in a stall
-        // are skipped rather than sent in a burst.
+        // The next send stays on the grid; ticks that passed during a stall are skipped rather than sent
+        // in a burst.
         due += period;
-        const int64_t earliest = nowUs + period / 2;
-        if (due < earliest)
-            due += (earliest - due + period - 1) / period * period;
+        if (due <= nowUs)
+            due += ((nowUs - due) / period + 1) * period;
     }
     armTimer();
 }

@@ -7,8 +7,7 @@
 // above it is deleted. A timer's period, running state and trigger data are fields of its row; the timer
 // itself holds the time it fires next. Periodic rows keep to a fixed grid: each send is due one period
 // after the previous one was due, so lateness never accumulates, and a row that missed ticks during a stall
-// sends once and then goes on at the next grid point at least half a period later, instead of catching up
-// in a burst.
+// sends once and then goes on at the next grid point, instead of catching up in a burst.
 
 #include "transmit/txListModel.h"
 
