@@ -277,6 +277,12 @@ TEST_F(TransmitWindowTest, TheEditorControlsFollowTheFieldRules) {
     QFocusEvent leave(QEvent::FocusOut);
     QApplication::sendEvent(id, &leave);
     EXPECT_EQ(list().row(0).id, "01A");
+    control<QCheckBox>("chExtID")->click();
+    EXPECT_EQ(id->text(), "0000001A");
+    EXPECT_EQ(list().row(0).id, "0000001A");
+    control<QCheckBox>("chExtID")->click();
+    EXPECT_EQ(id->text(), "01A");
+    EXPECT_EQ(list().row(0).id, "01A");
 
     auto* dlc = control<QLineEdit>("txtDLC");
     dlc->clear();

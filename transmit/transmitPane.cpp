@@ -246,8 +246,13 @@ void TransmitPane::showSelectedRow(int index) {
 
 void TransmitPane::showFields() {
     const TxEditorFields& f = editor_->fields();
+    {
+        // The limit first, so a longer identifier is not cut; a shorter limit must not cut the old text into
+        // a change either.
+        const QSignalBlocker block(txtID);
+        txtID->setMaxLength(static_cast<int>(f.idMaxLength()));
+    }
     showText(txtID, f.id);
-    txtID->setMaxLength(static_cast<int>(f.idMaxLength()));
     {
         const QSignalBlocker blockExt(chExtID);
         const QSignalBlocker blockRtr(chRTR);
