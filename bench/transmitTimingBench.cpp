@@ -71,8 +71,8 @@ Timing analyse(const QString& path, int periodMs) {
             if (i >= 2 && static_cast<double>(times[i] - times[i - 2]) < period)
                 ++t.bursts;
         }
-        const double slots = std::round(static_cast<double>(times.back() - times.front()) / period);
-        t.missed += std::max(0.0, slots - static_cast<double>(times.size() - 1));
+        const double periods = std::round(static_cast<double>(times.back() - times.front()) / period);
+        t.missed += std::max(0.0, periods - static_cast<double>(times.size() - 1));
     }
     if (rows == 0 || jitter.empty())
         return t;
