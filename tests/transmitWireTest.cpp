@@ -85,8 +85,9 @@ TEST_P(TransmitWireTest, DataAndRemoteRowsOfBothIdentifierKindsReachTheBusExactl
     ASSERT_EQ(arrivals.size(), frames.size());
     for (std::size_t i = 0; i < arrivals.size(); ++i) {
         EXPECT_EQ(arrivals[i].frame, frames[i]);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GE(arrivals[i].atUs, arrivals[i - 1].atUs);
+        }
     }
 }
 

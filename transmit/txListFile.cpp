@@ -4,7 +4,6 @@
 #include "core/textFile.h"
 #include "transmit/txFieldRules.h"
 
-#include <filesystem>
 #include <unordered_map>
 
 namespace korvel {
@@ -26,16 +25,6 @@ std::string keyName(int index, std::string_view field) {
     return "Message" + std::to_string(index) + std::string(field);
 }
 
-// The reader's 254-byte limit, never cutting a UTF-8 character in two.
-std::string limited(std::string_view text) {
-    if (text.size() <= kIniMaxValueLength)
-        return std::string(text);
-    std::size_t cut = kIniMaxValueLength;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return std::string(text.substr(0, cut));
-}
-
 // A value on one line: a line break inside it would end the key's line and start a stray one.
 std::string oneLine(std::string_view text) {
     std::string out(text);
@@ -53,7 +42,8 @@ std::vector<TxRow> txRowsFromIni(const IniDocument& ini) {
         values.emplace(upperName(key), std::move(value)); // the first of a repeated key counts
     const auto read = [&values](int index, std::string_view field) {
         const auto it = values.find(upperName(keyName(index, field)));
-        return it == values.end() ? std::string("0") : limited(it->second);
+        return it == values.end() ? std::string("0")
+                                  : std::string(utf8Prefix(it->second, kIniMaxValueLength));
     };
 
     std::vector<TxRow> rows;
@@ -100,16 +90,11 @@ std::optional<std::vector<TxRow>> loadTxListFile(const std::string& path, std::s
 }
 
 bool saveTxListFile(const std::string& path, const std::vector<TxRow>& rows, std::string* error) {
-    IniDocument ini;
-    std::error_code missing;
-    if (std::filesystem::exists(std::filesystem::path(path), missing)) {
-        std::string text;
-        if (!readTextFile(path, text, kMaxTxListFileBytes, error))
-            return false;
-        ini = IniDocument(text);
-    }
-    writeTxRowsToIni(ini, rows);
-    return writeTextFileAtomically(path, ini.text(), error);
+    std::optional<IniDocument> ini = IniDocument::read(path, error, kMaxTxListFileBytes);
+    if (!ini)
+        return false;
+    writeTxRowsToIni(*ini, rows);
+    return writeTextFileAtomically(path, ini->text(), error);
 }
 
 } // namespace korvel
