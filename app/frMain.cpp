@@ -1,8 +1,8 @@
 #include "app/frMain.h"
 
-#include "core/basGlobal.h"
 #include "app/buttonIcons.h"
 #include "app/paneSplitter.h"
+#include "core/basGlobal.h"
 #include "link/connection.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
@@ -12,19 +12,16 @@
 #include "receive/tracerLine.h"
 #include "receive/tracerView.h"
 #include "traces/replay.h"
-#include "transmit/txListModel.h"
+#include "transmit/transmitList.h"
+#include "transmit/transmitPane.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -63,15 +60,6 @@ template <typename W> W* named(W* widget, const char* name, const QString& acces
     if (!accessibleName.isEmpty())
         widget->setAccessibleName(accessibleName);
     return widget;
-}
-
-QLineEdit* field(const char* name, const QString& label, int maxLength, int widthChars) {
-    auto* edit = named(new QLineEdit, name, label);
-    edit->setMaxLength(maxLength);
-    if (widthChars > 0)
-        edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QString(widthChars, QLatin1Char('0'))) +
-                            16);
-    return edit;
 }
 
 QTableView* reportList(const char* name, const QString& accessibleName) {
@@ -135,7 +123,6 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     resize(1000, 720);
 
     monitorModel_ = new MonitorModel(this);
-    txListModel_ = new TxListModel(this);
 
     tiCAN = new QTimer(this);
     tiCAN->setObjectName(QStringLiteral("tiCAN"));
@@ -160,13 +147,14 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     linkWindow.setPollTimerEnabled = [this](bool on) {
         on ? tiCAN->start() : tiCAN->stop();
     };
-    linkWindow.stopTransmitTimers = [] {
+    linkWindow.stopTransmitTimers = [this] {
+        transmitPane_->list().stopAllTimers();
     };
     linkWindow.clearMonitor = [this] {
         monitorModel_->clear();
     };
     linkWindow.resetTransmitCounts = [this] {
-        txListModel_->setAllCounts("0");
+        transmitPane_->list().resetCounts();
     };
     link_ = std::make_unique<LinkController>(basGlobal, std::move(linkWindow));
 
@@ -190,6 +178,7 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     layout->addWidget(splitter_);
     setCentralWidget(central);
 
+    setUpTransmit();
     setUpReceive();
     setUpReplay();
     setUpLayout();
@@ -332,48 +321,8 @@ void frMain::buildTransmitPane(QWidget* pane) {
     imgTxFull = header.full;
     imgTxHalf = header.half;
 
-    listTransmit = reportList("listTransmit", QStringLiteral("Transmit list"));
-    listTransmit->setModel(txListModel_);
-    const int widths[] = {90, 40, 230, 70, 80};
-    for (int c = 0; c < 5; ++c)
-        listTransmit->setColumnWidth(c, widths[c]);
-    layout->addWidget(listTransmit, 1);
-
-    auto* bottom = new QHBoxLayout;
-    frameMessage = named(new QFrame, "frameMessage");
-    frameMessage->setFrameShape(QFrame::StyledPanel);
-    buildEditor(frameMessage);
-    bottom->addWidget(frameMessage, 1);
-
-    frTxButtons = named(new QFrame, "frTxButtons");
-    auto* buttons = new QGridLayout(frTxButtons);
-    buttons->setContentsMargins(0, 0, 0, 0);
-    const auto button = [](const char* name, const char* caption, const char* tip) {
-        auto* b = named(new QPushButton(QString::fromLatin1(caption)), name, QString::fromLatin1(caption));
-        b->setToolTip(QString::fromLatin1(tip));
-        return b;
-    };
-    cmdTransmitAdd = button("cmdTransmitAdd", "Add", "Add new message");
-    cmdTransmitCopy = button("cmdTransmitCopy", "Copy", "Copy selected message");
-    cmdTransmitDel = button("cmdTransmitDel", "Delete", "Delete selected message");
-    cmdSend = button("cmdSend", "Single Shot", "Send selected TX message one time");
-    cmdResumeAll = button("cmdResumeAll", "Send All", "Send all periodic TX messages");
-    cmdStopAll = button("cmdStopAll", "Stop All", "Stop all TX messages");
-    buttons->addWidget(cmdTransmitAdd, 0, 0);
-    buttons->addWidget(cmdTransmitCopy, 1, 0);
-    buttons->addWidget(cmdTransmitDel, 2, 0);
-    buttons->addWidget(cmdSend, 0, 1);
-    buttons->addWidget(cmdResumeAll, 1, 1);
-    buttons->addWidget(cmdStopAll, 2, 1);
-    bottom->addWidget(frTxButtons, 0, Qt::AlignTop);
-    layout->addLayout(bottom);
-
-    connect(cmdTransmitAdd, &QPushButton::clicked, this, &frMain::addTxRow);
-    connect(cmdSend, &QPushButton::clicked, this, [this] {
-        const QModelIndex current = listTransmit->currentIndex();
-        if (current.isValid())
-            transmitRow(current.row() + 1);
-    });
+    transmitPane_ = new TransmitPane(basGlobal);
+    layout->addWidget(transmitPane_, 1);
 
     connectPaneSwitch(imgTxFull, optTxPaneFull, true);
     connectPaneSwitch(imgTxHalf, optTxPaneFull, false);
@@ -384,72 +333,6 @@ void frMain::connectPaneSwitch(QToolButton* button, int32_t option, bool on) {
         basGlobal.setOption(option, on);
         applyPaneSwitches();
     });
-}
-
-void frMain::buildEditor(QFrame* editor) {
-    auto* grid = new QGridLayout(editor);
-    grid->setContentsMargins(6, 4, 6, 4);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
-    const auto label = [](const char* text) {
-        return new QLabel(QString::fromLatin1(text));
-    };
-
-    txtID = field("txtID", QStringLiteral("ID"), 3, 8);
-    chExtID = named(new QCheckBox(QStringLiteral("29 Bit Id")), "chExtID", QStringLiteral("29 Bit Id"));
-    chRTR = named(new QCheckBox(QStringLiteral("RTR")), "chRTR", QStringLiteral("RTR"));
-    txtDLC = field("txtDLC", QStringLiteral("DLC"), 1, 1);
-    auto* bytes = new QHBoxLayout;
-    bytes->setSpacing(2);
-    for (std::size_t k = 0; k < txtByte.size(); ++k) {
-        const QByteArray name = "txtByte" + QByteArray::number(static_cast<int>(k));
-        txtByte[k] = field(name.constData(), QStringLiteral("Data byte %1").arg(k), 2, 2);
-        bytes->addWidget(txtByte[k]);
-    }
-    bytes->addStretch(1);
-
-    txtPeriod = field("txtPeriod", QStringLiteral("Period (ms)"), 4, 4);
-    coTxMode = named(new QComboBox, "coTxMode", QStringLiteral("TX Mode"));
-    coTxMode->addItems({QStringLiteral("off"), QStringLiteral("Periodic"), QStringLiteral("RTR"),
-                        QStringLiteral("Trigger")});
-    txtTxComment = field("txtTxComment", QStringLiteral("Comment"), 32767, 0);
-    txtRXID = field("txtRXID", QStringLiteral("Trigger ID"), 8, 8);
-    txtRXData = field("txtRXData", QStringLiteral("Trigger Data"), 23, 0);
-    lblDontCare = named(new QLabel(QStringLiteral("* = don't care")), "lblDontCare");
-
-    grid->addWidget(label("ID"), 0, 0);
-    auto* idRow = new QHBoxLayout;
-    idRow->addWidget(txtID);
-    idRow->addWidget(chExtID);
-    idRow->addWidget(chRTR);
-    idRow->addSpacing(8);
-    idRow->addWidget(label("DLC"));
-    idRow->addWidget(txtDLC);
-    idRow->addSpacing(8);
-    idRow->addWidget(label("Data"));
-    idRow->addLayout(bytes, 1);
-    grid->addLayout(idRow, 0, 1, 1, 3);
-
-    grid->addWidget(label("Period (ms)"), 1, 0);
-    auto* modeRow = new QHBoxLayout;
-    modeRow->addWidget(txtPeriod);
-    modeRow->addSpacing(8);
-    modeRow->addWidget(label("TX Mode"));
-    modeRow->addWidget(coTxMode);
-    modeRow->addSpacing(8);
-    modeRow->addWidget(label("Comment"));
-    modeRow->addWidget(txtTxComment, 1);
-    grid->addLayout(modeRow, 1, 1, 1, 3);
-
-    grid->addWidget(label("Trigger ID"), 2, 0);
-    auto* triggerRow = new QHBoxLayout;
-    triggerRow->addWidget(txtRXID);
-    triggerRow->addSpacing(8);
-    triggerRow->addWidget(label("Trigger Data"));
-    triggerRow->addWidget(txtRXData, 1);
-    triggerRow->addWidget(lblDontCare);
-    grid->addLayout(triggerRow, 2, 1, 1, 3);
-    grid->setColumnStretch(3, 1);
 }
 
 QAction* frMain::toolbarAction(const QString& key) const {

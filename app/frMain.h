@@ -13,13 +13,9 @@
 #include <memory>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QFrame;
 class QLabel;
-class QLineEdit;
 class QMenu;
-class QPushButton;
 class QSplitter;
 class QTableView;
 class QTimer;
@@ -35,6 +31,7 @@ class ReceivePoll;
 class TracerEdit;
 class TraceReplay;
 class TracerView;
+class TransmitPane;
 class TxListModel;
 class frDetails;
 class frmComment;
@@ -56,10 +53,13 @@ public:
 
     // Runs the command of a toolbar key; a key that matches none does nothing.
     void runToolbarCommand(const QString& key);
+    // Loads a transmit list file as "Load Tx List" does after its dialog.
+    void openTxList(const std::string& path);
 
     [[nodiscard]] QAction* toolbarAction(const QString& key) const;
     [[nodiscard]] MonitorModel* monitorModel() const { return monitorModel_; }
-    [[nodiscard]] TxListModel* txListModel() const { return txListModel_; }
+    [[nodiscard]] TxListModel* txListModel() const;
+    [[nodiscard]] TransmitPane* transmitPane() const { return transmitPane_; }
     [[nodiscard]] QTimer* pollTimer() const { return tiCAN; }
     [[nodiscard]] LinkController& link() const { return *link_; }
     [[nodiscard]] ReceivePoll& receivePoll() const { return *poll_; }
@@ -70,8 +70,6 @@ public:
     // One tick of the poll timer: receive, and on a failure disconnect with "Disconnected!".
     void pollTick();
 
-    // Sends transmit row `row` (from 1) when connected and adds one to its count.
-    void transmitRow(int row);
     [[nodiscard]] TracerEdit* tracer() const { return txtTracer; }
 
     // Free height between toolbar and status bar, in twips.
@@ -89,7 +87,6 @@ private:
     void buildStatusBar();
     void buildReceivePane(QWidget* pane);
     void buildTransmitPane(QWidget* pane);
-    void buildEditor(QFrame* editor);
     void connectPaneSwitch(QToolButton* button, int32_t option, bool on);
 
     void initialiseApplication();
@@ -127,6 +124,7 @@ private:
     void setUpReplay();
     void showReplayIdle();
     void enableReplayButtons();
+    void setUpTransmit();
     [[nodiscard]] int selectedMonitorRow() const;
     void openCommentFor(int row);
     void setButtonPicture(const QString& key, const QString& picture);
@@ -170,26 +168,7 @@ private:
     QLabel* imgTransmitHeader = nullptr;
     QToolButton* imgTxFull = nullptr;
     QToolButton* imgTxHalf = nullptr;
-    QTableView* listTransmit = nullptr;
-    QFrame* frameMessage = nullptr;
-    QLineEdit* txtID = nullptr;
-    QCheckBox* chExtID = nullptr;
-    QCheckBox* chRTR = nullptr;
-    QLineEdit* txtDLC = nullptr;
-    std::array<QLineEdit*, 8> txtByte{};
-    QLineEdit* txtPeriod = nullptr;
-    QComboBox* coTxMode = nullptr;
-    QLineEdit* txtTxComment = nullptr;
-    QLineEdit* txtRXID = nullptr;
-    QLineEdit* txtRXData = nullptr;
-    QLabel* lblDontCare = nullptr;
-    QFrame* frTxButtons = nullptr;
-    QPushButton* cmdTransmitAdd = nullptr;
-    QPushButton* cmdTransmitCopy = nullptr;
-    QPushButton* cmdTransmitDel = nullptr;
-    QPushButton* cmdSend = nullptr;
-    QPushButton* cmdResumeAll = nullptr;
-    QPushButton* cmdStopAll = nullptr;
+    TransmitPane* transmitPane_ = nullptr;
 
     QTimer* tiCAN = nullptr;
 
@@ -202,7 +181,6 @@ private:
     QPointer<frmComment> comment_;
     QPointer<QWidget> about_;
     MonitorModel* monitorModel_ = nullptr;
-    TxListModel* txListModel_ = nullptr;
     bool closing_ = false;
     bool closeAfterConnecting_ = false;
 };

@@ -16,7 +16,7 @@
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
 #include "receive/tracerView.h"
-#include "transmit/txListModel.h"
+#include "transmit/transmitPane.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -146,9 +146,7 @@ void frMain::showConnectedState() {
     if (!basGlobal.hasOption(optListenOnly)) {
         for (const char* key : {"step", "play", "loop"})
             toolbarAction(QString::fromLatin1(key))->setEnabled(true);
-        cmdSend->setEnabled(true);
-        cmdResumeAll->setEnabled(true);
-        cmdStopAll->setEnabled(true);
+        transmitPane_->setSendButtonsEnabled(true);
     }
     setStatusText(1, QStringLiteral("Connected to ") +
                          QString::fromStdString(bitrateName(basGlobal.canBitrateIndex)));
@@ -162,9 +160,7 @@ void frMain::showDisconnectedState() {
     basGlobal.isConnected = false;
     for (const char* key : {"record", "step", "play", "loop"})
         toolbarAction(QString::fromLatin1(key))->setEnabled(false);
-    cmdSend->setEnabled(false);
-    cmdResumeAll->setEnabled(false);
-    cmdStopAll->setEnabled(false);
+    transmitPane_->setSendButtonsEnabled(false);
     setButtonPicture(QStringLiteral("connect"), QStringLiteral("connect"));
     toolbarAction(QStringLiteral("settings"))->setEnabled(true);
     mnuSettings->setEnabled(true);
@@ -189,12 +185,6 @@ void frMain::runToolbarCommand(const QString& key) {
             return;
         }
     }
-}
-
-void frMain::addTxRow() {
-    const int row = txListModel_->appendRow(TxRow{});
-    listTransmit->selectRow(row);
-    listTransmit->scrollTo(txListModel_->index(row, 0));
 }
 
 void frMain::showAbout() {
@@ -225,16 +215,6 @@ void frMain::settingsCommand() {
     dialog.exec();
 }
 
-void frMain::transmitRow(int row) {
-    if (!basGlobal.isConnected || row < 1 || row > txListModel_->rowCount())
-        return;
-    TxRow updated = txListModel_->row(row - 1);
-    link_->transmit(updated.id, updated.dlc, updated.data);
-    updated.count = std::to_string(static_cast<long long>(readNumber(updated.count)) + 1);
-    txListModel_->setRow(row - 1, updated);
-}
-void frMain::copyToTxList() {
-}
 void frMain::toggleRecording() {
     basGlobal.isRecording = !basGlobal.isRecording;
     if (basGlobal.isRecording) {
@@ -248,10 +228,6 @@ void frMain::toggleRecording() {
             toolbarAction(QStringLiteral("play"))->setEnabled(true);
         }
     }
-}
-void frMain::loadTxList() {
-}
-void frMain::saveTxList() {
 }
 
 void frMain::closeEvent(QCloseEvent* event) {

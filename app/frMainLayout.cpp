@@ -5,6 +5,7 @@
 #include "app/paneLayout.h"
 #include "app/paneSplitter.h"
 #include "core/basGlobal.h"
+#include "transmit/transmitPane.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -67,7 +68,7 @@ void frMain::setUpLayout() {
         applySplit();
     };
     connect(splitter_, &QSplitter::splitterMoved, this, [this] { splitterDragged(); });
-    for (QTableView* list : {listReceive, listTransmit})
+    for (QTableView* list : {listReceive, transmitPane_->listView()})
         new LastColumnFitter(list, [this](int twips) { return twipsToPixels(twips); });
 }
 
@@ -102,7 +103,8 @@ void frMain::applySplit() {
 void frMain::splitterDragged() {
     const int free = splitterFreePixels();
     const int receive = frameReceive->height();
-    if (splitDragAllowed(pixelsToTwips(receive), pixelsToTwips(free), pixelsToTwips(frameMessage->height()),
+    if (splitDragAllowed(pixelsToTwips(receive), pixelsToTwips(free),
+                         pixelsToTwips(transmitPane_->editorFrame()->height()),
                          basGlobal.hasOption(optRxPaneFull), basGlobal.hasOption(optTxPaneFull)))
         basGlobal.splitPosition = pixelsToTwips(free - receive);
     else

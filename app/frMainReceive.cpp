@@ -14,6 +14,8 @@
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
 #include "receive/tracerView.h"
+#include "transmit/transmitList.h"
+#include "transmit/transmitPane.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,6 +31,12 @@ void frMain::setUpReceive() {
     tracerView_ = new TracerView(txtTracer);
 
     ReceiveHooks hooks;
+    hooks.answerRemoteRequest = [this](std::string_view idText) {
+        transmitPane_->list().answerRemoteRequest(idText);
+    };
+    hooks.checkTriggers = [this](std::string_view idText, std::string_view dataText) {
+        transmitPane_->list().checkTriggers(idText, dataText);
+    };
     hooks.appendTracerText = [this](std::string_view text) {
         tracerView_->appendTracerText(text);
     };

@@ -13,6 +13,9 @@ int main(int argc, char* argv[]) {
 
     korvel::frMain window;
     window.load();
+    // A transmit list named on the command line is loaded, as a document opened with the program.
+    if (const QStringList arguments = QApplication::arguments(); arguments.size() > 1)
+        window.openTxList(arguments.at(1).toStdString());
     window.show();
     return QApplication::exec();
 }

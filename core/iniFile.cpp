@@ -155,6 +155,60 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));
 }
 
+IniDocument::Entries IniDocument::entries(std::string_view section) const {
+    Entries found;
+    const auto header = findSection(section);
+    if (!header)
+        return found;
+    const std::size_t end = sectionEnd(*header);
+    for (std::size_t i = *header + 1; i < end; ++i)
+        if (const auto kv = keyLine(lines_[i]))
+            found.emplace_back(kv->key, kv->value);
+    return found;
+}
+
+void IniDocument::setValues(std::string_view section, const Entries& values) {
+    const auto upper = [](std::string_view name) {
+        std::string out(name);
+        for (char& c : out)
+            c = toUpperAscii(c);
+        return out;
+    };
+    auto header = findSection(section);
+    if (!header) {
+        std::string line(1, '[');
+        line.append(section);
+        line.push_back(']');
+        lines_.push_back(std::move(line));
+        header = lines_.size() - 1;
+    }
+    const std::size_t end = sectionEnd(*header);
+    std::unordered_map<std::string, std::size_t> existing; // first line of each key
+    std::size_t insertAt = *header + 1;
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        if (const auto kv = keyLine(lines_[i]))
+            existing.emplace(upper(kv->key), i);
+        if (!trimmed(lines_[i]).empty())
+            insertAt = i + 1;
+    }
+    std::vector<std::string> added;
+    std::unordered_map<std::string, std::size_t> addedIndex;
+    for (const auto& [key, value] : values) {
+        std::string line = key + "=" + value;
+        const std::string name = upper(key);
+        if (const auto it = existing.find(name); it != existing.end())
+            lines_[it->second] = std::move(line);
+        else if (const auto at = addedIndex.find(name); at != addedIndex.end())
+            added[at->second] = std::move(line);
+        else {
+            addedIndex.emplace(name, added.size());
+            added.push_back(std::move(line));
+        }
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                  std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+}
+
 std::string iniString(const IniDocument& ini, std::string_view section, std::string_view key,
                       std::string_view defaultValue) {
     const std::optional<std::string> text = ini.value(section, key);

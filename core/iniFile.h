@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace korvel {
@@ -33,6 +35,12 @@ public:
     [[nodiscard]] std::optional<std::string> value(std::string_view section, std::string_view key) const;
     // Creates the section and the key when missing; other lines keep their place.
     void setValue(std::string_view section, std::string_view key, std::string_view value);
+
+    // For files of many keys: a section's key lines in file order, and setValue for many keys in one pass
+    // (the same result as one setValue per key, in their order).
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    [[nodiscard]] Entries entries(std::string_view section) const;
+    void setValues(std::string_view section, const Entries& values);
 
     [[nodiscard]] std::string text() const;
 

@@ -30,5 +30,6 @@ else
     sed -i -e "s|^Comport=.*|Comport=$link\r|I" -e "s|^Device=.*|Device=1\r|I" "$ini"
 fi
 
-echo "Virtual adapter on $(readlink "$link"); press Connect in Korvel."
-"$demo/korvel"
+echo "Virtual adapter on $(readlink "$link"); press Connect in Korvel, then Send All."
+# A transmit list to start with: a periodic row, a trigger row and a remote-request answer.
+"$demo/korvel" "$(dirname "$0")/demo.txl"

@@ -237,6 +237,9 @@ void AdapterEngine::hostTransmitted(const SimFrame& frame, int64_t nowUs) {
     ++framesTransmitted_;
     pushBounded(transmitted_, frame);
     pushBounded(transmittedTimesUs_, nowUs);
+    if (arrivals_.size() < arrivalLimit_) {
+        arrivals_.push_back({frame, nowUs});
+    }
     if (frame.remote) {
         if (const auto answer = traffic_.answerRemote(frame, nowUs)) {
             deliver(*answer, nowUs);

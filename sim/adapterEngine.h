@@ -102,6 +102,15 @@ public:
     [[nodiscard]] std::vector<SimFrame> transmittedFrames() const;
     // When each of those frames arrived, in the engine's time, in the same order.
     [[nodiscard]] std::vector<int64_t> transmittedTimesUs() const;
+    // The frames the host put on the bus with the time each arrived, oldest first, for timing measurements.
+    // Recording stops at the limit (kMaxLogEntries unless set), so a long run cannot take all memory.
+    struct Arrival {
+        SimFrame frame;
+        int64_t atUs = 0;
+    };
+    [[nodiscard]] const std::vector<Arrival>& arrivals() const { return arrivals_; }
+    void setArrivalLimit(size_t limit) { arrivalLimit_ = limit; }
+    void clearArrivals() { arrivals_.clear(); }
 
 private:
     enum class Side { None, Ascii, Binary };
@@ -141,6 +150,8 @@ private:
     std::deque<std::string> commandLog_;
     std::deque<SimFrame> transmitted_;
     std::deque<int64_t> transmittedTimesUs_;
+    std::vector<Arrival> arrivals_;
+    size_t arrivalLimit_ = kMaxLogEntries;
     std::deque<std::pair<SimFrame, int64_t>> binaryQueue_;
     std::unordered_map<uint64_t, uint64_t> sentCounts_;
 

@@ -65,6 +65,24 @@ bool loadScenarioFile(korvel::sim::AdapterEngine& engine, const QString& path, Q
     return true;
 }
 
+// Enough for a timing run of 100 rows every 10 ms for well over a minute.
+constexpr size_t kMaxArrivals = 10'000'000;
+
+bool writeArrivals(const korvel::sim::AdapterEngine& engine, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    QByteArray text;
+    for (const auto& arrival : engine.arrivals()) {
+        text += QByteArray::number(static_cast<qlonglong>(arrival.atUs));
+        text += ' ';
+        text += QByteArray::fromStdString(korvel::sim::idText(arrival.frame));
+        text += '\n';
+    }
+    return file.write(text) == text.size() && file.flush();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -96,7 +114,14 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption tickOption(QStringLiteral("tick"),
                                         QStringLiteral("Milliseconds between output turns (default 2)."),
                                         QStringLiteral("ms"));
-    parser.addOptions({linkOption, scenarioOption, rateOption, faultOption, versionOption, tickOption});
+    const QCommandLineOption arrivalsOption(
+        QStringLiteral("arrivals"),
+        QStringLiteral(
+            "On exit, write the arrival time (microseconds) and identifier of every frame the host\n"
+            "sent to <file>, one per line."),
+        QStringLiteral("file"));
+    parser.addOptions(
+        {linkOption, scenarioOption, rateOption, faultOption, versionOption, tickOption, arrivalsOption});
     parser.process(app);
 
     korvel::sim::PtyAdapter adapter;
@@ -146,6 +171,11 @@ int main(int argc, char* argv[]) {
         adapter.setTickInterval(tick);
     }
 
+    const QString arrivalsPath = parser.value(arrivalsOption);
+    if (!arrivalsPath.isEmpty()) {
+        engine.setArrivalLimit(kMaxArrivals);
+    }
+
     // Without --link the adapter announces itself where Korvel's device list looks; a newer instance takes
     // the name over.
     const QString linkPath =
@@ -183,6 +213,9 @@ int main(int argc, char* argv[]) {
     const int status = app.exec();
     if (!linkPath.isEmpty()) {
         removeLink(linkPath, adapter.slavePath());
+    }
+    if (!arrivalsPath.isEmpty() && !writeArrivals(engine, arrivalsPath)) {
+        std::fprintf(stderr, "korvel-sim: cannot write %s\n", qPrintable(arrivalsPath));
     }
     // What a load test compares its receiver's count with.
     std::fprintf(stderr, "korvel-sim: %llu frames sent, %llu overruns, %llu filtered\n",

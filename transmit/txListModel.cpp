@@ -73,4 +73,18 @@ void TxListModel::setAllCounts(const std::string& count) {
     emit dataChanged(index(0, colCount), index(rowCount() - 1, colCount), {Qt::DisplayRole});
 }
 
+void TxListModel::setCount(int index, std::string count) {
+    if (index < 0 || index >= rowCount())
+        return;
+    rows_[static_cast<std::size_t>(index)].count = std::move(count);
+    const QModelIndex cell = this->index(index, colCount);
+    emit dataChanged(cell, cell, {Qt::DisplayRole});
+}
+
+void TxListModel::replaceRows(std::vector<TxRow> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
 } // namespace korvel

@@ -1,6 +1,7 @@
 #pragma once
 
-// The transmit list's rows, shown by listTransmit.
+// The transmit list's rows, shown by listTransmit: the columns ID, DLC, Data, Period (the mode), Count and
+// Comment.
 
 #include "transmit/txRow.h"
 
@@ -28,6 +29,9 @@ public:
     void removeRowAt(int index);
     void setRow(int index, const TxRow& row);
     void setAllCounts(const std::string& count);
+    // Changes only the Count column, so views repaint one cell per send.
+    void setCount(int index, std::string count);
+    void replaceRows(std::vector<TxRow> rows);
 
 private:
     std::vector<TxRow> rows_;
