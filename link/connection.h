@@ -45,6 +45,7 @@ private:
     [[nodiscard]] TransportSettings transportSettings() const;
     void sendFilterCommands();
     bool initialisePeak();
+    void connectSocketCan();
     void failConnection();
 
     GlobalState& state_;

@@ -1,7 +1,9 @@
 #include "link/transport.h"
 
 #include "core/prompts.h"
+#include "link/canInterfaces.h"
 #include "link/pcan_usb.h"
+#include "link/socketCan.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -112,6 +114,7 @@ std::vector<std::string> fillDeviceList(const QString& openPortName) {
             entries.push_back(trimmed(description) + " " + trimmed(serial));
         }
     }
+    appendSocketCanDevices(entries);
     entries.emplace_back("PEAKUSB");
     return entries;
 }
@@ -182,6 +185,8 @@ bool LinkTransport::openTransport(const TransportSettings& s) {
     }
     case 3:
         return true;
+    case 4:
+        return openSocketCan(s);
     default:
         prompts().critical(QStringLiteral("No CAN Device selected!"));
         return true;
@@ -350,6 +355,9 @@ void LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText
         pcan_usb::CAN_Write(&message);
         break;
     }
+    case 4:
+        writeSocketCanFrame(idText, dlcText, dataText);
+        break;
     default:
         break;
     }
@@ -372,6 +380,9 @@ void LinkTransport::closeTransport() {
         break;
     case 3:
         pcan_usb::CAN_Close();
+        break;
+    case 4:
+        socketCan_.reset();
         break;
     default:
         break;
