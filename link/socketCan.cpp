@@ -175,6 +175,7 @@ bool SocketCanLink::open(const std::string& interfaceName, const SocketCanFilter
     connect(notifier_.get(), &QSocketNotifier::activated, this, &SocketCanLink::drain);
     return true;
 #else
+    (void)filter;
     reason = socketCanErrorText(0);
     return false;
 #endif

@@ -288,6 +288,17 @@ TEST_F(SocketCanLinkTest, AClosedPeerIsNoticedByTheEventLoopAndReportedOnce) {
     EXPECT_EQ(vanished.count(), 1);
 }
 
+// A read that fails stands for the interface going down or away (ENETDOWN, ENODEV on a CAN socket).
+TEST_F(SocketCanLinkTest, AReadThatFailsEndsTheLinkOnce) {
+    bus.unconnected = true;
+    QSignalSpy vanished(&link->transport(), &LinkTransport::adapterVanished);
+    connect();
+    EXPECT_FALSE(poll->poll());
+    pumpEvents();
+    EXPECT_FALSE(poll->poll());
+    EXPECT_EQ(vanished.count(), 1);
+}
+
 TEST_F(SocketCanLinkTest, AWriteToAGoneInterfaceEndsTheLink) {
     connect();
     QSignalSpy vanished(&link->transport(), &LinkTransport::adapterVanished);

@@ -77,7 +77,8 @@ public:
         return filter;
     }
 
-    int failWith = 0; // errno the next opens fail with; 0 opens
+    int failWith = 0;         // errno the next opens fail with; 0 opens
+    bool unconnected = false; // the next opens give a socket whose reads fail
     std::vector<std::string> opened;
     std::vector<RawOption> options;
     int peer = -1;
@@ -89,6 +90,8 @@ private:
             errno = failWith;
             return -1;
         }
+        if (unconnected)
+            return ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
         int ends[2];
         if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
             return -1;
