@@ -44,7 +44,7 @@ LoadedPlacement loadSettingsFrom(const IniDocument& ini, GlobalState& state) {
 
     state.comPort = iniString(ini, kOptions, "ComPort");
     state.options = integerInRange(ini, "Options", int16Min, int16Max);
-    state.deviceKind = integerInRange(ini, "Device", deviceNone, devicePeakUsb);
+    state.deviceKind = integerInRange(ini, "Device", deviceNone, deviceSocketCan);
     state.canBitrateIndex = integerInRange(ini, "Baudrate", 0, kUserBitrateIndex);
     state.comBaudrate = iniString(ini, kOptions, "COMBaudrate");
     if (state.comBaudrate == "0")

@@ -30,15 +30,22 @@ inline constexpr const char* kAppTitle = "Korvel";
 inline constexpr const char* kProjectUrl = "https://korvel.dev/";
 inline constexpr const char* kIniFileName = "Korvel.ini";
 
-enum DeviceKind : int { deviceNone = 0, deviceCom = 1, deviceUsb = 2, devicePeakUsb = 3 };
+enum DeviceKind : int {
+    deviceNone = 0,
+    deviceCom = 1,
+    deviceUsb = 2,
+    devicePeakUsb = 3,
+    deviceSocketCan = 4
+};
 
-inline constexpr std::array<const char*, 4> kDeviceNames{"Select CAN Device", "COM", "USB", "PEAKUSB"};
+inline constexpr std::array<const char*, 5> kDeviceNames{"Select CAN Device", "COM", "USB", "PEAKUSB",
+                                                         "SocketCAN"};
 
 struct GlobalState {
     std::string iniPath;
     int32_t options = 0;
     int deviceKind = deviceNone;
-    std::array<std::string, 4> deviceNames{};
+    std::array<std::string, kDeviceNames.size()> deviceNames{};
     std::string comPort;
     std::string comBaudrate;
     int canBitrateIndex = 0;

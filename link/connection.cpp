@@ -40,7 +40,13 @@ LinkController::LinkController(GlobalState& state, LinkWindow window)
 }
 
 TransportSettings LinkController::transportSettings() const {
-    return {state_.deviceKind, state_.comPort, state_.comBaudrate, state_.hasOption(optRtsHandshake)};
+    return {state_.deviceKind,
+            state_.comPort,
+            state_.comBaudrate,
+            state_.hasOption(optRtsHandshake),
+            state_.hasOption(optMaskFilter),
+            state_.acceptanceMaskInv,
+            state_.acceptanceCodeMasked};
 }
 
 void LinkController::connectCommand() {
@@ -96,6 +102,10 @@ void LinkController::connectLink() {
     }
     window_.showDisconnectedState();
     window_.setStatusText(1, QStringLiteral("Connecting..."));
+    if (state_.deviceKind == deviceSocketCan) {
+        connectSocketCan();
+        return;
+    }
 
     if (state_.deviceKind == devicePeakUsb) {
         if (!transport_.openTransport(transportSettings())) {
@@ -174,6 +184,10 @@ void LinkController::sendFilterCommands() {
 void LinkController::applyAcceptanceFilter() {
     if (!state_.isConnected)
         return;
+    if (transport_.deviceKind() == deviceSocketCan) {
+        transport_.applySocketCanFilter(transportSettings());
+        return;
+    }
     sendFilterCommands();
 }
 

@@ -50,6 +50,7 @@ private:
     [[nodiscard]] TransportSettings transportSettings() const;
     void sendFilterCommands();
     bool initialisePeak();
+    void connectSocketCan();
     void failConnection();
     void abandonSequence();
 

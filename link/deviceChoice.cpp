@@ -1,6 +1,7 @@
 #include "link/deviceChoice.h"
 
 #include "core/numberText.h"
+#include "link/canInterfaces.h"
 
 namespace korvel {
 
@@ -35,12 +36,16 @@ std::string deviceText(int deviceKind, std::string_view comPort) {
         return "USB " + std::string(comPort);
     case 3:
         return "PEAKUSB";
+    case 4:
+        return socketCanDeviceText(comPort);
     default:
         return "Select CAN Device";
     }
 }
 
 DeviceChoice chooseDevice(std::string_view text) {
+    if (auto interfaceName = socketCanInterfaceOf(text))
+        return {4, std::move(interfaceName)};
     if (containsIgnoringCase(text, "PEAKUSB"))
         return {3, std::nullopt};
     if (containsIgnoringCase(text, "Select CAN Device"))
@@ -52,7 +57,7 @@ DeviceChoice chooseDevice(std::string_view text) {
 }
 
 bool isSerialDeviceText(std::string_view text) {
-    return text.find("COM") != std::string_view::npos;
+    return !socketCanInterfaceOf(text) && text.find("COM") != std::string_view::npos;
 }
 
 std::string serialSpeedFromText(std::string_view text) {

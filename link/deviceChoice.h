@@ -18,7 +18,8 @@ struct DeviceChoice {
 [[nodiscard]] std::string serialPortEntry(std::string_view portName);
 // The device text the dialog shows for a device kind and port.
 [[nodiscard]] std::string deviceText(int deviceKind, std::string_view comPort);
-// The first rule that holds, comparing without regard to case: PEAKUSB, no device, a COM port, else FTDI.
+// The first rule that holds, comparing without regard to case: a CAN network interface, PEAKUSB, no device,
+// a COM port, else FTDI.
 [[nodiscard]] DeviceChoice chooseDevice(std::string_view text);
 // Device texts naming a serial port (exact case) enable the serial speed and handshake.
 [[nodiscard]] bool isSerialDeviceText(std::string_view text);

@@ -3,6 +3,7 @@
 #include "core/basGlobal.h"
 #include "core/prompts.h"
 #include "link/canFrame.h"
+#include "link/canInterfaces.h"
 #include "link/deviceChoice.h"
 #include "link/keyFilters.h"
 
@@ -134,10 +135,16 @@ void frmSettings::applyDeviceRule() {
     lblComBaudrate->setEnabled(serial);
     lCOMBaudrate->setEnabled(serial);
     chRTS->setEnabled(serial);
+    // A CAN network interface runs at the bitrate the system gave it.
+    const bool systemBitrate = socketCanInterfaceOf(coCommSelect->currentText().toStdString()).has_value();
+    lCANBaudrate->setEnabled(!systemBitrate);
+    lCANBaudrate->setToolTip(systemBitrate ? QStringLiteral("Set by the system for a CAN network interface")
+                                           : QString());
+    applyBitrateRule();
 }
 
 void frmSettings::applyBitrateRule() {
-    const bool user = lCANBaudrate->currentText() == QLatin1String("User Def.");
+    const bool user = lCANBaudrate->isEnabled() && lCANBaudrate->currentText() == QLatin1String("User Def.");
     tCANUserBaudrate->setEnabled(user);
     lblRegister->setEnabled(user);
     lblRegisterFormat->setEnabled(user);

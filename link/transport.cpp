@@ -1,8 +1,10 @@
 #include "link/transport.h"
 
 #include "core/prompts.h"
+#include "link/canInterfaces.h"
 #include "link/deviceChoice.h"
 #include "link/pcan_usb.h"
+#include "link/socketCan.h"
 #include "link/virtualAdapterLink.h"
 
 #include <QCoreApplication>
@@ -117,6 +119,7 @@ std::vector<std::string> fillDeviceList(const QString& openPortName) {
             entries.push_back(trimmed(description) + " " + trimmed(serial));
         }
     }
+    appendSocketCanDevices(entries);
     entries.emplace_back("PEAKUSB");
     return entries;
 }
@@ -199,6 +202,8 @@ bool LinkTransport::openTransport(const TransportSettings& s) {
             return false;
         }
         return true;
+    case 4:
+        return openSocketCan(s);
     default:
         prompts().critical(QStringLiteral("No CAN Device selected!"));
         return true;
@@ -386,6 +391,9 @@ void LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText
         pcan_usb::CAN_Write(&message);
         break;
     }
+    case 4:
+        writeSocketCanFrame(idText, dlcText, dataText);
+        break;
     default:
         break;
     }
@@ -435,6 +443,9 @@ void LinkTransport::closeTransport() {
         break;
     case 3:
         pcan_usb::CAN_Close();
+        break;
+    case 4:
+        socketCan_.reset();
         break;
     default:
         break;

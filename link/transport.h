@@ -20,6 +20,8 @@ class QSerialPort;
 
 namespace korvel {
 
+class SocketCanLink;
+
 // Seconds of a monotonic clock with four decimals; tests replace it so budgets run instantly.
 [[nodiscard]] double clockSeconds();
 using ClockFunction = std::function<double()>;
@@ -31,6 +33,10 @@ struct TransportSettings {
     std::string comPort;
     std::string comBaudrate;
     bool rtsHandshake = false;
+    // The acceptance mask, for a CAN network interface's socket filter.
+    bool maskFilter = false;
+    int32_t acceptanceMaskInv = 0;
+    int32_t acceptanceCodeMasked = 0;
 };
 
 // The serial port for a port text: digits only name a numbered port, anything else a port name or path.
@@ -73,6 +79,10 @@ public:
     [[nodiscard]] bool adapterLost() const { return lost_; }
     [[nodiscard]] QSerialPort* serialPort() const { return comCAN_.get(); }
 
+    // The raw CAN socket of a CAN network interface while one is open.
+    [[nodiscard]] SocketCanLink* socketCan() const { return socketCan_.get(); }
+    void applySocketCanFilter(const TransportSettings& settings);
+
     // Reply waits end after this many seconds of the command clock.
     static constexpr double kReplyBudgetSeconds = 3.0;
     static constexpr uint32_t kFtdiReadTimeoutMs = 300;
@@ -102,6 +112,8 @@ private:
         bool& flag_;
         bool before_;
     };
+    bool openSocketCan(const TransportSettings& settings);
+    void writeSocketCanFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText);
 
     int kind_ = 0;
     std::unique_ptr<QSerialPort> comCAN_;
@@ -113,6 +125,7 @@ private:
     bool cancelled_ = false;
     ReplyCollector collector_;
     std::string carryOver_; // received text for the next poll, set aside while commands waited
+    std::unique_ptr<SocketCanLink> socketCan_;
 };
 
 } // namespace korvel

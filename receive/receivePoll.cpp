@@ -34,6 +34,8 @@ ReceivePoll::ReceivePoll(GlobalState& state, LinkTransport& transport, MonitorMo
 }
 
 bool ReceivePoll::poll() {
+    if (state_.deviceKind == deviceSocketCan)
+        return receiveSocketCanFrames();
     return state_.deviceKind == devicePeakUsb ? receivePeakFrames() : receiveAsciiFrames();
 }
 

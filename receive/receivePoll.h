@@ -38,6 +38,7 @@ public:
     bool poll();
     bool receiveAsciiFrames();
     bool receivePeakFrames();
+    bool receiveSocketCanFrames();
 
     [[nodiscard]] const LineCutter& lineCutter() const { return cutter_; }
 

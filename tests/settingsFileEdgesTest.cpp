@@ -112,7 +112,7 @@ TEST(SettingsStoreEdges, APeakDeviceIsReadBack) {
     GlobalState loaded;
     loadSettingsFrom(IniDocument(ini.text()), loaded);
     EXPECT_EQ(loaded.deviceKind, devicePeakUsb);
-    loadSettingsFrom(IniDocument("[Options]\r\nDevice=4\r\n"), loaded);
+    loadSettingsFrom(IniDocument("[Options]\r\nDevice=5\r\n"), loaded);
     EXPECT_EQ(loaded.deviceKind, deviceNone);
 }
 

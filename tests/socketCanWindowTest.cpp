@@ -1,0 +1,151 @@
+// CAN network interfaces as a user meets them: listed and chosen in the settings dialog, and the main window
+// connected to one through the socket-pair seam, from a stored settings file to "Disconnected!".
+
+#include "app/frMain.h"
+#include "core/basGlobal.h"
+#include "core/iniFile.h"
+#include "link/frmSettings.h"
+#include "support/scriptedPrompts.h"
+#include "support/socketPairSeam.h"
+#include "support/tempDir.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+
+#include <gmock/gmock.h>
+
+#include <linux/can/error.h>
+
+using namespace korvel;
+using ::testing::ElementsAre;
+
+namespace {
+
+template <typename W> W* child(QWidget& parent, const char* name) {
+    W* w = parent.findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+class SocketCanSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        basGlobal = GlobalState{};
+        initialiseGlobals(basGlobal, {}, '.');
+        basGlobal.comBaudrate = "57600";
+        basGlobal.userBitrate = "0";
+        basGlobal.canBitrateIndex = kUserBitrateIndex;
+    }
+    void TearDown() override { basGlobal = GlobalState{}; }
+
+    std::unique_ptr<frmSettings> open() {
+        return std::make_unique<frmSettings>(
+            basGlobal, std::vector<std::string>{"COM3", "SocketCAN can0", "SocketCAN COM1", "PEAKUSB"},
+            [](const QString&) {});
+    }
+    test::PromptsScope prompts;
+};
+
+class SocketCanWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        basGlobal = GlobalState{};
+        basGlobal.iniPath = tmp.file("Korvel.ini");
+        writeIniString(basGlobal.iniPath, "Options", "Device", "4");
+        writeIniString(basGlobal.iniPath, "Options", "Comport", "vcan0");
+        writeIniString(basGlobal.iniPath, "Options", "Baudrate", "6");
+        writeIniString(basGlobal.iniPath, "Options", "Options", std::to_string(optRiskAccepted));
+        window = std::make_unique<frMain>();
+        window->load();
+    }
+    void TearDown() override {
+        window.reset();
+        basGlobal = GlobalState{};
+    }
+
+    QAbstractItemModel& monitor() { return *child<QTableView>(*window, "listReceive")->model(); }
+    QString cell(int row, int column) { return monitor().index(row, column).data().toString(); }
+
+    test::TempDir tmp;
+    test::PromptsScope prompts;
+    test::SocketPairSeam bus;
+    std::unique_ptr<frMain> window;
+};
+
+} // namespace
+
+TEST_F(SocketCanSettingsTest, ChoosingAnInterfaceStoresItAndLeavesTheBitrateToTheSystem) {
+    auto dialog = open();
+    auto* device = child<QComboBox>(*dialog, "coCommSelect");
+    auto* bitrate = child<QComboBox>(*dialog, "lCANBaudrate");
+    EXPECT_TRUE(bitrate->isEnabled());
+    EXPECT_TRUE(child<QLineEdit>(*dialog, "tCANUserBaudrate")->isEnabled());
+
+    device->setCurrentIndex(device->findText(QStringLiteral("SocketCAN can0")));
+    EXPECT_FALSE(bitrate->isEnabled());
+    EXPECT_FALSE(bitrate->toolTip().isEmpty());
+    EXPECT_FALSE(child<QLineEdit>(*dialog, "tCANUserBaudrate")->isEnabled());
+    EXPECT_FALSE(child<QComboBox>(*dialog, "lCOMBaudrate")->isEnabled());
+    child<QPushButton>(*dialog, "cmdSettingsOK")->click();
+    EXPECT_EQ(basGlobal.deviceKind, deviceSocketCan);
+    EXPECT_EQ(basGlobal.comPort, "can0");
+    EXPECT_EQ(basGlobal.canBitrateIndex, kUserBitrateIndex); // kept for the other kinds
+
+    auto reopened = open();
+    EXPECT_EQ(child<QComboBox>(*reopened, "coCommSelect")->currentText(), "SocketCAN can0");
+    EXPECT_FALSE(child<QComboBox>(*reopened, "lCANBaudrate")->isEnabled());
+
+    // An interface named like a serial port is still an interface; a serial port enables the bitrate again.
+    auto* again = child<QComboBox>(*reopened, "coCommSelect");
+    again->setCurrentIndex(again->findText(QStringLiteral("SocketCAN COM1")));
+    EXPECT_FALSE(child<QComboBox>(*reopened, "lCOMBaudrate")->isEnabled());
+    again->setCurrentIndex(again->findText(QStringLiteral("COM3")));
+    EXPECT_TRUE(child<QComboBox>(*reopened, "lCANBaudrate")->isEnabled());
+    EXPECT_TRUE(child<QComboBox>(*reopened, "lCOMBaudrate")->isEnabled());
+}
+
+TEST_F(SocketCanWindowTest, AStoredInterfaceConnectsShowsTrafficSendsAndEndsInDisconnected) {
+    window->runToolbarCommand(QStringLiteral("connect"));
+    ASSERT_TRUE(basGlobal.isConnected);
+    EXPECT_THAT(bus.opened, ElementsAre("vcan0"));
+    EXPECT_EQ(window->statusText(1), "Connected to vcan0");
+    EXPECT_EQ(window->statusText(2), "Bitrate and listen-only: set by the system");
+
+    bus.send(0x123, {0x11, 0x22});
+    bus.send(CAN_EFF_FLAG | 0x18FF00AA, {0x01});
+    window->pollTick();
+    ASSERT_EQ(monitor().rowCount(), 2);
+    // New rows come newest first, as on the adapter kinds.
+    EXPECT_EQ(cell(0, 0), "18FF00AA");
+    EXPECT_EQ(cell(1, 0), "123");
+    EXPECT_EQ(cell(1, 2), "11 22");
+    EXPECT_TRUE(window->pollTimer()->isActive());
+
+    child<QPushButton>(*window, "cmdSend")->click();
+    can_frame frame{};
+    ASSERT_TRUE(bus.receive(frame));
+    EXPECT_EQ(frame.can_id, 0x000u);
+    EXPECT_EQ(frame.len, 8);
+
+    bus.send(CAN_ERR_FLAG | CAN_ERR_BUSOFF, {0, 0, 0, 0, 0, 0, 0, 0});
+    window->pollTick();
+    EXPECT_FALSE(basGlobal.isConnected);
+    EXPECT_FALSE(window->pollTimer()->isActive());
+    EXPECT_THAT(prompts.log.messages, ElementsAre("Disconnected!"));
+    EXPECT_EQ(window->statusText(1), "Not Connected");
+}
+
+TEST_F(SocketCanWindowTest, AStoredInterfaceThatIsGoneGivesTheCannotOpenMessage) {
+    bus.failWith = ENODEV;
+    window->runToolbarCommand(QStringLiteral("connect"));
+    EXPECT_FALSE(basGlobal.isConnected);
+    EXPECT_THAT(prompts.log.messages,
+                ElementsAre("Can't open Device SocketCAN vcan0!\r\nNo such CAN interface"));
+    EXPECT_EQ(window->statusText(1), "Not Connected");
+    EXPECT_TRUE(child<QPushButton>(*window, "cmdSend") != nullptr);
+    EXPECT_FALSE(child<QPushButton>(*window, "cmdSend")->isEnabled());
+}
