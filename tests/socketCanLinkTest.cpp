@@ -11,6 +11,8 @@
 #include "receive/receivePoll.h"
 #include "support/linkFixture.h"
 #include "support/socketPairSeam.h"
+#include "traces/replay.h"
+#include "traces/traceLine.h"
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
@@ -178,6 +180,28 @@ TEST_F(SocketCanLinkTest, TransmitRowsWriteKernelRecords) {
     link->transmit("321", "0", "");
     ASSERT_TRUE(bus.receive(frame));
     EXPECT_EQ(frame.can_id, 0x321u);
+}
+
+// Replayed Tracer lines reach the interface as the same frames the transmit rows write.
+TEST_F(SocketCanLinkTest, ReplayedLinesWriteKernelRecords) {
+    connect();
+    for (const char* line : {"00.000 1ABCDEF0 2 0A 0B", "00.500 7FF      0 RTR", "01.000 012      1 FF"}) {
+        const auto frame = parseTraceLine(line);
+        ASSERT_TRUE(frame) << line;
+        EXPECT_TRUE(sendTraceFrame(link->transport(), deviceSocketCan, *frame)) << line;
+    }
+    can_frame frame{};
+    ASSERT_TRUE(bus.receive(frame));
+    EXPECT_EQ(frame.can_id, CAN_EFF_FLAG | 0x1ABCDEF0u);
+    EXPECT_EQ(frame.len, 2);
+    EXPECT_EQ(frame.data[1], 0x0B);
+    ASSERT_TRUE(bus.receive(frame));
+    EXPECT_EQ(frame.can_id, CAN_RTR_FLAG | 0x7FFu);
+    EXPECT_EQ(frame.len, 0);
+    ASSERT_TRUE(bus.receive(frame));
+    EXPECT_EQ(frame.can_id, 0x012u);
+    EXPECT_EQ(frame.data[0], 0xFF);
+    EXPECT_FALSE(bus.receive(frame));
 }
 
 TEST_F(SocketCanLinkTest, ReceivedFramesFillTheMonitorWithTheNewestDataOfEachPair) {

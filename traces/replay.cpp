@@ -143,6 +143,19 @@ bool sendTraceFrame(LinkTransport& transport, int deviceKind, const TraceFrame& 
         return transport.writeFrameLine(traceProtocolLine(frame));
     case devicePeakUsb:
         return transport.writePeakMessage(tracePeakMessage(frame));
+    case deviceSocketCan: {
+        // A CAN interface takes the frame in the transmit list's texts.
+        std::string dataText = frame.isRemote ? std::string("RTR") : std::string();
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        for (int i = 0; !frame.isRemote && i < frame.dlc; ++i) {
+            if (i > 0)
+                dataText += ' ';
+            dataText += kHex[frame.data[static_cast<std::size_t>(i)] >> 4];
+            dataText += kHex[frame.data[static_cast<std::size_t>(i)] & 0x0F];
+        }
+        transport.writeFrame(frame.idText, std::to_string(frame.dlc), dataText);
+        return !transport.adapterLost();
+    }
     default:
         return true; // no device: nothing is sent
     }
