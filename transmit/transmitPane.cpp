@@ -209,16 +209,20 @@ QFrame* TransmitPane::buildButtons() {
 }
 
 void TransmitPane::connectEditor() {
-    const auto onEdit = [this](QLineEdit* edit, void (TxEditor::*rule)(std::string_view)) {
-        connect(edit, &QLineEdit::textChanged, editor_,
-                [this, rule](const QString& text) { (editor_->*rule)(text.toStdString()); });
-    };
-    onEdit(txtID, &TxEditor::setIdText);
-    onEdit(txtDLC, &TxEditor::setDlcText);
-    onEdit(txtPeriod, &TxEditor::setPeriodText);
-    onEdit(txtTxComment, &TxEditor::setComment);
-    onEdit(txtRXID, &TxEditor::setTriggerIdText);
-    onEdit(txtRXData, &TxEditor::setTriggerDataText);
+    // Each field's rule is named in its own slot: a pointer to a member function kept in a slot's capture
+    // was misread under AddressSanitizer.
+    connect(txtID, &QLineEdit::textChanged, editor_,
+            [this](const QString& text) { editor_->setIdText(text.toStdString()); });
+    connect(txtDLC, &QLineEdit::textChanged, editor_,
+            [this](const QString& text) { editor_->setDlcText(text.toStdString()); });
+    connect(txtPeriod, &QLineEdit::textChanged, editor_,
+            [this](const QString& text) { editor_->setPeriodText(text.toStdString()); });
+    connect(txtTxComment, &QLineEdit::textChanged, editor_,
+            [this](const QString& text) { editor_->setComment(text.toStdString()); });
+    connect(txtRXID, &QLineEdit::textChanged, editor_,
+            [this](const QString& text) { editor_->setTriggerIdText(text.toStdString()); });
+    connect(txtRXData, &QLineEdit::textChanged, editor_,
+            [this](const QString& text) { editor_->setTriggerDataText(text.toStdString()); });
     for (std::size_t k = 0; k < txtByte.size(); ++k)
         connect(txtByte[k], &QLineEdit::textChanged, editor_, [this, k](const QString& text) {
             editor_->setByteText(static_cast<int>(k), text.toStdString());

@@ -48,7 +48,8 @@ public:
         can_frame frame{};
         frame.can_id = id;
         frame.len = len == 0xFF ? static_cast<uint8_t>(data.size()) : len;
-        std::memcpy(frame.data, data.data(), data.size() < 8 ? data.size() : 8);
+        if (!data.empty())
+            std::memcpy(frame.data, data.data(), data.size() < 8 ? data.size() : 8);
         sendBytes(&frame, sizeof frame);
     }
     void sendBytes(const void* bytes, std::size_t size) {
