@@ -56,10 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     fuzz::Choices choices(seed);
     const char separator = (seed & 1) ? ',' : '.';
 
-    // The lines a single read of the whole stream would hold.
+    // The lines a single read of the whole stream would hold: a CR or a BELL (an error reply) ends one.
     std::vector<std::string_view> reference;
-    for (std::size_t start = 0, cr; (cr = stream.find('\r', start)) != std::string_view::npos; start = cr + 1)
-        reference.push_back(stream.substr(start, cr - start));
+    for (std::size_t start = 0, end; (end = stream.find_first_of("\r\a", start)) != std::string_view::npos;
+         start = end + 1)
+        reference.push_back(stream.substr(start, end - start));
 
     LineCutter cutter;
     std::vector<std::string_view> lines;
@@ -70,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         pos += chunk;
         FUZZ_CHECK(cutter.pendingLine.size() <= LineCutter::kMaxPendingLine);
         for (std::string_view line : lines) {
-            FUZZ_CHECK(line.find('\r') == std::string_view::npos);
+            FUZZ_CHECK(line.find_first_of("\r\a") == std::string_view::npos);
             // Only a line too long for any adapter may be dropped; every other one arrives, in order.
             while (next < reference.size() && reference[next] != line) {
                 FUZZ_CHECK(reference[next].size() > LineCutter::kMaxPendingLine);

@@ -30,7 +30,7 @@ void checkState(const GlobalState& state) {
     for (const std::string* hex : {&state.acceptanceMaskText, &state.acceptanceCodeText,
                                    &state.rangeFilterStartText, &state.rangeFilterEndText})
         FUZZ_CHECK(leadingHexDigits(*hex) <= 8);
-    FUZZ_CHECK(state.deviceKind >= deviceNone && state.deviceKind <= devicePeakUsb);
+    FUZZ_CHECK(state.deviceKind >= deviceNone && state.deviceKind <= deviceSocketCan);
     FUZZ_CHECK(state.canBitrateIndex >= 0 && state.canBitrateIndex <= 9);
     FUZZ_CHECK(state.options >= -32768 && state.options <= 32767);
     FUZZ_CHECK(state.comBaudrate != "0");
