@@ -1,7 +1,7 @@
 #include "app/frmAbout.h"
 
-#include "core/basGlobal.h"
 #include "app/buttonIcons.h"
+#include "core/basGlobal.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>

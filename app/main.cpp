@@ -1,6 +1,6 @@
 #include "app/frMain.h"
-#include "core/prompts.h"
 #include "app/qtPrompts.h"
+#include "core/prompts.h"
 
 #include <QApplication>
 

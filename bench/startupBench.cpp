@@ -1,8 +1,8 @@
 // Start-up: the main window built, its settings loaded and shown, as the program does before its event loop.
 
-#include "core/basGlobal.h"
 #include "app/frMain.h"
 #include "bench/benchApplication.h"
+#include "core/basGlobal.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

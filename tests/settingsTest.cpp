@@ -1,6 +1,6 @@
+#include "app/settingsStore.h"
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
-#include "app/settingsStore.h"
 #include "core/textFile.h"
 #include "support/tempDir.h"
 
