@@ -82,14 +82,14 @@ protected:
         ASSERT_TRUE(basGlobal.isConnected);
     }
     void adapterSends(uint32_t id, bool remote, std::initializer_list<uint8_t> bytes, int64_t periodUs) {
-        sim::PeriodicFrameSpec spec;
-        spec.frame.id = id;
-        spec.frame.extended = id > 0x7FF;
-        spec.frame.remote = remote;
-        spec.frame.dlc = static_cast<uint8_t>(bytes.size());
-        std::copy(bytes.begin(), bytes.end(), spec.frame.data.begin());
-        spec.periodUs = periodUs;
-        ASSERT_TRUE(adapter.engine().addPeriodicFrame(spec));
+        sim::PeriodicFrameSpec periodic;
+        periodic.frame.id = id;
+        periodic.frame.extended = id > 0x7FF;
+        periodic.frame.remote = remote;
+        periodic.frame.dlc = static_cast<uint8_t>(bytes.size());
+        std::copy(bytes.begin(), bytes.end(), periodic.frame.data.begin());
+        periodic.periodUs = periodUs;
+        ASSERT_TRUE(adapter.engine().addPeriodicFrame(periodic));
     }
     // Sets up row `index` through the editor, as the user would.
     void editRow(int index, const char* id, const char* mode, const char* triggerId = "",
