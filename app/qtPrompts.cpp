@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace korvel {
 
@@ -32,7 +33,24 @@ QString QtPrompts::openFileName(const QString& title, const QString& filter) {
 }
 
 QString QtPrompts::saveFileName(const QString& title, const QString& filter) {
-    return QFileDialog::getSaveFileName(dialogParent(), title, QString(), filter);
+    // A name typed without an extension gets the chosen filter's, so the file shows up in the open dialog
+    // and its suffix picks the format it is written in.
+    QFileDialog dialog(dialogParent(), title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffixOf(dialog.selectedNameFilter()));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& chosen) {
+        dialog.setDefaultSuffix(defaultSuffixOf(chosen));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString defaultSuffixOf(const QString& nameFilter) {
+    static const QRegularExpression pattern(QStringLiteral(R"(\*\.([A-Za-z0-9]+)[ );])"));
+    const QRegularExpressionMatch match = pattern.match(nameFilter + QLatin1Char(' '));
+    return match.hasMatch() ? match.captured(1) : QString();
 }
 
 } // namespace korvel

@@ -13,4 +13,8 @@ public:
     QString saveFileName(const QString& title, const QString& filter) override;
 };
 
+// The extension a save dialog adds to a name typed without one: the first pattern of the chosen filter
+// ("Trace (*.trc)" gives "trc"); empty for a filter without a plain "*.ext" pattern.
+[[nodiscard]] QString defaultSuffixOf(const QString& nameFilter);
+
 } // namespace korvel

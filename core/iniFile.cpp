@@ -71,9 +71,10 @@ std::optional<IniDocument> IniDocument::read(const std::string& path, std::strin
 
 void IniDocument::parse(std::string_view text) {
     lines_.clear();
-    // Editors may put a byte-order mark before the first section.
+    // Editors may put a byte-order mark before the first section; one saved again by an editor that adds
+    // its own may carry two. Skip them all, or the next reading would lose the one kept as text.
     constexpr std::string_view bom = "\xEF\xBB\xBF";
-    if (text.substr(0, bom.size()) == bom)
+    while (text.substr(0, bom.size()) == bom)
         text.remove_prefix(bom.size());
     std::size_t start = 0;
     while (start < text.size()) {

@@ -1,4 +1,5 @@
 #include "app/frMain.h"
+#include "app/qtPrompts.h"
 #include "core/basGlobal.h"
 #include "receive/tracerView.h"
 #include "support/scriptedPrompts.h"
@@ -60,3 +61,12 @@ TEST(MainWindowLogs, SaveTraceAndLoadTraceExchangeLogs) {
 }
 
 } // namespace
+
+// A name typed without an extension takes the chosen filter's, which then picks the format it is saved in.
+TEST(MainWindowLogs, SaveDialogsAddTheChosenFiltersExtension) {
+    EXPECT_EQ(defaultSuffixOf(QStringLiteral("Trace (*.trc)")), QStringLiteral("trc"));
+    EXPECT_EQ(defaultSuffixOf(QStringLiteral("candump log (*.log)")), QStringLiteral("log"));
+    EXPECT_EQ(defaultSuffixOf(QStringLiteral("Textfile (*.txt *.text)")), QStringLiteral("txt"));
+    EXPECT_EQ(defaultSuffixOf(QStringLiteral("All files (*)")), QString());
+    EXPECT_EQ(defaultSuffixOf(QStringLiteral("Odd (*.tr?)")), QString());
+}

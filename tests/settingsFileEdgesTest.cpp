@@ -50,6 +50,10 @@ TEST(IniFileEdges, AByteOrderMarkDoesNotHideTheFirstSection) {
     const IniDocument ini("\xEF\xBB\xBF[Options]\r\nComPort=7\r\n");
     EXPECT_EQ(iniString(ini, "Options", "ComPort"), "7");
     EXPECT_EQ(ini.text(), "[Options]\r\nComPort=7\r\n");
+    // Two marks: the second must not stay in front of the section, where only the next reading drops it.
+    const IniDocument twice("\xEF\xBB\xBF\xEF\xBB\xBF[Options]\r\nComPort=7\r\n");
+    EXPECT_EQ(twice.text(), "[Options]\r\nComPort=7\r\n");
+    EXPECT_EQ(IniDocument("\xEF\xBB\xBF\xEF\xBB\xBF").text(), "");
 }
 
 TEST(IniFileEdges, LongValuesAreCutAtACharacterBoundary) {
