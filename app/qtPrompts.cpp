@@ -39,9 +39,8 @@ QString QtPrompts::saveFileName(const QString& title, const QString& filter) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffixOf(dialog.selectedNameFilter()));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& chosen) {
-        dialog.setDefaultSuffix(defaultSuffixOf(chosen));
-    });
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& chosen) { dialog.setDefaultSuffix(defaultSuffixOf(chosen)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
