@@ -208,6 +208,9 @@ void frMain::resetCommand() {
 }
 
 void frMain::settingsCommand() {
+    // The sequence reads the settings step by step and owns the port it is opening.
+    if (link_->isConnecting())
+        return;
     const QString openPort =
         link_->transport().isSerialOpen() ? serialPortName(basGlobal.comPort) : QString();
     frmSettings dialog(

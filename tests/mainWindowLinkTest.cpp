@@ -194,3 +194,22 @@ TEST_F(MainWindowLinkTest, QuitWhileConnectingEndsTheSequenceThenClosesAndSavesO
     const IniDocument ini = IniDocument::load(basGlobal.iniPath);
     EXPECT_EQ(ini.value("Options", "Options"), std::to_string(optRiskAccepted));
 }
+
+TEST_F(MainWindowLinkTest, SettingsWaitUntilTheSequenceHasEnded) {
+    bool settingsOpened = false;
+    // Settings clicked inside the sequence's first reply wait; a dialog that opened anyway is closed at once.
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, [&] {
+            QTimer::singleShot(0, [&] {
+                if (QWidget* modal = QApplication::activeModalWidget()) {
+                    settingsOpened = true;
+                    modal->close();
+                }
+            });
+            window->runToolbarCommand(QStringLiteral("settings"));
+        });
+    });
+    window->runToolbarCommand(QStringLiteral("connect"));
+    EXPECT_FALSE(settingsOpened);
+    EXPECT_TRUE(basGlobal.isConnected);
+}
