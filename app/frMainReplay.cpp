@@ -74,13 +74,16 @@ void frMain::showReplayIdle() {
     tracerView_->focusTracer();
 }
 
-// The buttons of an idle replay. A play ended by a disconnect leaves them as the disconnected state set
-// them, and recording ended by the switch to the Monitor view gives "step" and "play" back.
+// The buttons of the replay outside a play's own changes. A play ended by a disconnect leaves them as the
+// disconnected state set them, and recording ended by the switch to the Monitor view gives "step" and
+// "play" back. A view switch during a play keeps "record" and "step" off: recording would grow the text
+// being replayed, and a step would start a second replay inside the first.
 void frMain::enableReplayButtons() {
+    const bool idle = !basGlobal.isReplaying;
     const bool canSend =
         basGlobal.isConnected && !basGlobal.isRecording && !basGlobal.hasOption(optListenOnly);
-    toolbarAction(QStringLiteral("record"))->setEnabled(basGlobal.isConnected);
-    toolbarAction(QStringLiteral("step"))->setEnabled(canSend);
+    toolbarAction(QStringLiteral("record"))->setEnabled(basGlobal.isConnected && idle);
+    toolbarAction(QStringLiteral("step"))->setEnabled(canSend && idle);
     toolbarAction(QStringLiteral("play"))->setEnabled(canSend);
 }
 

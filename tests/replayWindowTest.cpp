@@ -94,6 +94,27 @@ TEST_F(ReplayWindowTest, PlaySendsEveryLineWithTheButtonsOfAPlayThenIdles) {
     EXPECT_TRUE(prompts.log.messages.isEmpty());
 }
 
+TEST_F(ReplayWindowTest, SwitchingViewsDuringAPlayKeepsRecordAndStepOff) {
+    setTracer("00.000 100 0\r\n00.001 200 0\r\n");
+    window->runToolbarCommand(QStringLiteral("loop"));
+    bool recordDuring = true;
+    bool stepDuring = true;
+    bool playDuring = false;
+    QTimer::singleShot(20, window.get(), [&] {
+        window->runToolbarCommand(QStringLiteral("tracer"));
+        window->runToolbarCommand(QStringLiteral("tracer"));
+        recordDuring = enabled("record");
+        stepDuring = enabled("step");
+        playDuring = enabled("play");
+        window->runToolbarCommand(QStringLiteral("play"));
+    });
+    window->runToolbarCommand(QStringLiteral("play"));
+    EXPECT_FALSE(recordDuring);
+    EXPECT_FALSE(stepDuring);
+    EXPECT_TRUE(playDuring);
+    expectIdle();
+}
+
 TEST_F(ReplayWindowTest, StepSendsTheCaretLineAndHighlightsTheNext) {
     setTracer("00.000 100 0\r\n00.000 200 0\r\n00.000 300 0\r\n");
     window->tracerView()->selectLine(1);
