@@ -272,6 +272,12 @@ TEST_F(TransmitWindowTest, TheEditorControlsFollowTheFieldRules) {
     id->clear();
     QTest::keyClicks(id, "1g-a");
     EXPECT_EQ(id->text(), "1A");
+    // A context menu or a switch to another window only lends the focus: the text is still being edited.
+    for (const Qt::FocusReason lent : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+        QFocusEvent away(QEvent::FocusOut, lent);
+        QApplication::sendEvent(id, &away);
+        EXPECT_EQ(id->text(), "1A");
+    }
     QFocusEvent leave(QEvent::FocusOut);
     QApplication::sendEvent(id, &leave);
     EXPECT_EQ(list().row(0).id, "01A");

@@ -382,11 +382,18 @@ bool TransmitPane::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     case QEvent::FocusIn:
-        fieldFocused(edit);
+    case QEvent::FocusOut: {
+        // A context menu or another window taking the focus for a moment is not entering or leaving a
+        // field: its rules would pad the text in the middle of an edit.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
+            return false;
+        if (event->type() == QEvent::FocusIn)
+            fieldFocused(edit);
+        else
+            fieldLeft(edit);
         return false;
-    case QEvent::FocusOut:
-        fieldLeft(edit);
-        return false;
+    }
     default:
         return QWidget::eventFilter(watched, event);
     }
