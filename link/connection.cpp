@@ -225,8 +225,7 @@ void LinkController::resetLink() {
 bool LinkController::transmit(std::string_view idText, std::string_view dlcText, std::string_view dataText) {
     if (!state_.isConnected)
         return false;
-    transport_.writeFrame(idText, dlcText, dataText);
-    return true;
+    return transport_.writeFrame(idText, dlcText, dataText);
 }
 
 } // namespace korvel

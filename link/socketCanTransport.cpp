@@ -35,11 +35,10 @@ void LinkTransport::applySocketCanFilter(const TransportSettings& s) {
         socketCan_->setFilter(filterOf(s));
 }
 
-void LinkTransport::writeSocketCanFrame(std::string_view idText, std::string_view dlcText,
+bool LinkTransport::writeSocketCanFrame(std::string_view idText, std::string_view dlcText,
                                         std::string_view dataText) {
     CanWireFrame frame;
-    if (socketCan_ && wireFrameFromRow(idText, dlcText, dataText, frame))
-        socketCan_->write(frame);
+    return socketCan_ && wireFrameFromRow(idText, dlcText, dataText, frame) && socketCan_->write(frame);
 }
 
 } // namespace korvel

@@ -369,9 +369,9 @@ bool LinkTransport::isFatalPeakStatus(uint32_t status) {
     return (status & kFatal) != 0;
 }
 
-void LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText) {
+bool LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText) {
     if (lost_)
-        return;
+        return false;
     switch (kind_) {
     case 1:
         if (isSerialOpen()) {
@@ -392,11 +392,11 @@ void LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText
         break;
     }
     case 4:
-        writeSocketCanFrame(idText, dlcText, dataText);
-        break;
+        return writeSocketCanFrame(idText, dlcText, dataText);
     default:
         break;
     }
+    return true;
 }
 
 bool LinkTransport::writeFrameLine(std::string_view line) {

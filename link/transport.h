@@ -58,8 +58,9 @@ public:
     // Everything received since the last call; while a command waits, only the frames it set aside. False
     // when the adapter is gone: the port is then closed.
     bool readAvailable(std::string& text);
-    // One frame line followed by CR, or one PEAK message; nothing is awaited.
-    void writeFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText);
+    // One frame line followed by CR, or one PEAK message; nothing is awaited. False when the frame surely did
+    // not leave: the adapter is gone, or a CAN interface's transmit queue was full.
+    bool writeFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText);
     void closeTransport();
     // While set, commands return at once with no reply, so a sequence that is being abandoned stops waiting.
     void setCommandsCancelled(bool cancelled) { cancelled_ = cancelled; }
@@ -113,7 +114,7 @@ private:
         bool before_;
     };
     bool openSocketCan(const TransportSettings& settings);
-    void writeSocketCanFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText);
+    bool writeSocketCanFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText);
 
     int kind_ = 0;
     std::unique_ptr<QSerialPort> comCAN_;

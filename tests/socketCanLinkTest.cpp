@@ -182,6 +182,22 @@ TEST_F(SocketCanLinkTest, TransmitRowsWriteKernelRecords) {
     EXPECT_EQ(frame.can_id, 0x321u);
 }
 
+// With nobody on the bus to take them, the kernel's queue fills; a frame it drops is not counted as sent.
+TEST_F(SocketCanLinkTest, AFrameTheFullQueueDropsIsNotReportedAsSent) {
+    connect();
+    int accepted = 0;
+    while (link->transmit("123", "1", "01") && accepted < 1000000)
+        ++accepted;
+    ASSERT_LT(accepted, 1000000);
+    EXPECT_TRUE(basGlobal.isConnected);
+    int arrived = 0;
+    can_frame frame{};
+    while (bus.receive(frame))
+        ++arrived;
+    EXPECT_EQ(arrived, accepted);
+    EXPECT_TRUE(link->transmit("123", "1", "01")); // room again
+}
+
 // Replayed Tracer lines reach the interface as the same frames the transmit rows write.
 TEST_F(SocketCanLinkTest, ReplayedLinesWriteKernelRecords) {
     connect();
