@@ -182,6 +182,18 @@ TEST_F(SocketCanLinkTest, TransmitRowsWriteKernelRecords) {
     EXPECT_EQ(frame.can_id, 0x321u);
 }
 
+// The interface is not put in listen-only mode by Korvel, so Korvel's own Listen Only keeps every frame back.
+TEST_F(SocketCanLinkTest, ListenOnlySendsNothingOnAnInterface) {
+    basGlobal.setOption(optListenOnly, true);
+    connect();
+    EXPECT_FALSE(link->transmit("123", "1", "01"));
+    can_frame frame{};
+    EXPECT_FALSE(bus.receive(frame));
+    basGlobal.setOption(optListenOnly, false);
+    EXPECT_TRUE(link->transmit("123", "1", "01"));
+    EXPECT_TRUE(bus.receive(frame));
+}
+
 // With nobody on the bus to take them, the kernel's queue fills; a frame it drops is not counted as sent.
 TEST_F(SocketCanLinkTest, AFrameTheFullQueueDropsIsNotReportedAsSent) {
     connect();
