@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -9,6 +10,7 @@
 #include <QStyleHints>
 
 #include <algorithm>
+#include <cmath>
 
 namespace korvel {
 
@@ -49,6 +51,28 @@ TracerEdit::TracerEdit(QWidget* parent) : QAbstractScrollArea(parent) {
 
 QString TracerEdit::lineString(int line) const {
     return fromBytes(store_.line(line));
+}
+
+QString TracerEdit::columnsOf(int line, int first, int count) const {
+    const std::string_view bytes = store_.line(line);
+    constexpr std::size_t kShortLine = 4096;
+    if (bytes.size() <= kShortLine)
+        return lineString(line).mid(first, count);
+    // A long line (a file that was no trace) is decoded around the view only: walking the UTF-8 lead bytes
+    // to the first column costs the columns before it, not a conversion of the whole line at every repaint.
+    std::size_t at = 0;
+    for (int column = 0; at < bytes.size() && column < first;) {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        column += length == 4 ? 2 : 1; // a character beyond 16 bits takes two columns, as in QString
+        at += length;
+    }
+    at = std::min(at, bytes.size());
+    return fromBytes(bytes.substr(at, 4 * static_cast<std::size_t>(count))).left(count);
+}
+
+qreal TracerEdit::columnX(int column) const {
+    return kMargin - horizontalScrollBar()->value() + column * charWidth_;
 }
 
 QString TracerEdit::plainText() const {
@@ -155,9 +179,10 @@ void TracerEdit::updateScrollBars() {
     vertical->setPageStep(visibleLines());
     vertical->setRange(0, std::max(0, store_.lineCount() - visibleLines()));
     QScrollBar* horizontal = horizontalScrollBar();
-    const auto width = static_cast<qint64>(store_.longestLine()) * charWidth_ + 2 * kMargin;
+    const auto width =
+        static_cast<qint64>(std::ceil(static_cast<qreal>(store_.longestLine()) * charWidth_)) + 2 * kMargin;
     horizontal->setPageStep(viewport()->width());
-    horizontal->setSingleStep(charWidth_);
+    horizontal->setSingleStep(static_cast<int>(std::ceil(charWidth_)));
     horizontal->setRange(0, static_cast<int>(std::clamp<qint64>(width - viewport()->width(), 0, 1 << 30)));
 }
 
@@ -168,7 +193,7 @@ void TracerEdit::ensureCaretVisible() {
     else if (caret_.line >= vertical->value() + visibleLines())
         vertical->setValue(caret_.line - visibleLines() + 1);
     QScrollBar* horizontal = horizontalScrollBar();
-    const int x = fontMetrics().horizontalAdvance(lineString(caret_.line).left(caret_.column)) + kMargin;
+    const int x = static_cast<int>(std::lround(caret_.column * charWidth_)) + kMargin;
     if (x < horizontal->value() + kMargin)
         horizontal->setValue(x - kMargin);
     else if (x > horizontal->value() + viewport()->width() - kMargin)
@@ -179,8 +204,8 @@ void TracerEdit::ensureCaretVisible() {
 TracerPos TracerEdit::positionAt(QPoint point) const {
     TracerPos pos;
     pos.line = verticalScrollBar()->value() + std::max(0, point.y()) / lineHeight_;
-    const int x = point.x() + horizontalScrollBar()->value() - kMargin;
-    pos.column = std::max(0, (x + charWidth_ / 2) / charWidth_);
+    const qreal x = point.x() + horizontalScrollBar()->value() - kMargin;
+    pos.column = static_cast<int>(std::clamp<qreal>(std::floor(x / charWidth_ + 0.5), 0, 1 << 30));
     return clamped(pos);
 }
 
@@ -191,33 +216,32 @@ void TracerEdit::paintEvent(QPaintEvent*) {
     const TracerPos s = std::min(caret_, anchor_);
     const TracerPos e = std::max(caret_, anchor_);
     const int first = verticalScrollBar()->value();
-    const int left = kMargin - horizontalScrollBar()->value();
     const int last = std::min(store_.lineCount() - 1, first + visibleLines());
+    // Only the columns in view are drawn, whatever a line's length.
+    const int firstColumn = std::max(0, static_cast<int>(horizontalScrollBar()->value() / charWidth_) - 1);
+    const int columns = static_cast<int>(viewport()->width() / charWidth_) + 3;
+    const int endColumn = firstColumn + columns;
     for (int i = first; i <= last; ++i) {
-        const QString text = lineString(i);
+        const QString text = columnsOf(i, firstColumn, columns);
         const int top = (i - first) * lineHeight_;
-        const int baseline = top + metrics.ascent();
+        const qreal baseline = top + metrics.ascent();
+        painter.setPen(colours.color(QPalette::Text));
+        painter.drawText(QPointF(columnX(firstColumn), baseline), text);
         if (hasSelection() && i >= s.line && i <= e.line) {
-            const int from = i == s.line ? s.column : 0;
-            const int to = i == e.line ? e.column : static_cast<int>(text.size());
-            const int x0 = left + metrics.horizontalAdvance(text.left(from));
-            const int width =
-                metrics.horizontalAdvance(text.mid(from, to - from)) + (i < e.line ? charWidth_ : 0);
-            painter.setPen(colours.color(QPalette::Text));
-            painter.drawText(left, baseline, text.left(from));
-            painter.fillRect(x0, top, width, lineHeight_, colours.brush(QPalette::Highlight));
+            // Where the line ends, when that is in view; a selected line break shows as one selected blank.
+            const bool endShown = text.size() < columns && (!text.isEmpty() || firstColumn == 0);
+            const int endOfLine = endShown ? firstColumn + static_cast<int>(text.size()) : endColumn;
+            const int from = std::clamp(i == s.line ? s.column : 0, firstColumn, endColumn);
+            const int to = std::clamp(i == e.line ? e.column : endOfLine, firstColumn, endColumn);
+            const qreal lineEnd = i < e.line && endShown ? charWidth_ : 0;
+            painter.fillRect(QRectF(columnX(from), top, (to - from) * charWidth_ + lineEnd, lineHeight_),
+                             colours.brush(QPalette::Highlight));
             painter.setPen(colours.color(QPalette::HighlightedText));
-            painter.drawText(x0, baseline, text.mid(from, to - from));
-            painter.setPen(colours.color(QPalette::Text));
-            painter.drawText(left + metrics.horizontalAdvance(text.left(to)), baseline, text.mid(to));
-        } else {
-            painter.setPen(colours.color(QPalette::Text));
-            painter.drawText(left, baseline, text);
+            painter.drawText(QPointF(columnX(from), baseline), text.mid(from - firstColumn, to - from));
         }
-        if (i == caret_.line && caretShown_ && hasFocus()) {
-            const int x = left + metrics.horizontalAdvance(text.left(caret_.column));
-            painter.fillRect(x, top, 1, lineHeight_, colours.brush(QPalette::Text));
-        }
+        if (i == caret_.line && caretShown_ && hasFocus())
+            painter.fillRect(QRectF(columnX(caret_.column), top, 1, lineHeight_),
+                             colours.brush(QPalette::Text));
     }
 }
 
@@ -356,7 +380,7 @@ void TracerEdit::changeEvent(QEvent* event) {
         QAbstractScrollArea::changeEvent(event);
     if (event == nullptr || event->type() == QEvent::FontChange) {
         lineHeight_ = std::max(1, fontMetrics().lineSpacing());
-        charWidth_ = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('0')));
+        charWidth_ = std::max<qreal>(1, QFontMetricsF(font()).horizontalAdvance(QLatin1Char('0')));
         updateScrollBars();
         viewport()->update();
     }

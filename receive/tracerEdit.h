@@ -66,6 +66,10 @@ private:
     [[nodiscard]] TracerPos positionAt(QPoint point) const;
     [[nodiscard]] int visibleLines() const;
     [[nodiscard]] int lineLength(int line) const { return static_cast<int>(lineString(line).size()); }
+    // Columns first .. first + count - 1 of a line: what the view shows of a line of any length.
+    [[nodiscard]] QString columnsOf(int line, int first, int count) const;
+    // Where a column starts in the viewport, at the current scroll position.
+    [[nodiscard]] qreal columnX(int column) const;
     [[nodiscard]] TracerPos moved(TracerPos from, int key, Qt::KeyboardModifiers modifiers) const;
     void moveCaret(TracerPos to, bool keepAnchor);
     void deleteAround(bool forward);
@@ -79,7 +83,9 @@ private:
     QBasicTimer blink_;
     bool caretShown_ = true;
     int lineHeight_ = 1;
-    int charWidth_ = 1;
+    // The fixed font's advance; fractional, since rounding it would move a click or the caret off the
+    // characters drawn further along a line.
+    qreal charWidth_ = 1;
 };
 
 } // namespace korvel

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -325,4 +326,40 @@ TEST(TracerView, ClearAsksFirst) {
     EXPECT_EQ(t.view.lineCount(), 1);
     EXPECT_TRUE(t.text().isEmpty());
     EXPECT_EQ(prompts.log.messages, QStringList({"|Clear Trace?", "|Clear Trace?"}));
+}
+
+// The font's advance is fractional; a caret or a click placed with a rounded one drifts off the characters
+// drawn further along the line.
+TEST(TracerView, AClickFarAlongALineLandsOnTheCharacterDrawnThere) {
+    TracerEdit edit;
+    edit.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)); // as the main window sets it
+    edit.resize(1800, 120);
+    edit.show();
+    edit.append(std::string(150, ' ') + "W");
+    const QImage shot = edit.viewport()->grab().toImage();
+    const QColor background = shot.pixelColor(1, 1);
+    int inked = -1;
+    for (int x = 0; x < shot.width() && inked < 0; ++x)
+        for (int y = 0; y < shot.height() && inked < 0; ++y)
+            if (shot.pixelColor(x, y) != background)
+                inked = x;
+    ASSERT_GT(inked, 0);
+    QTest::mouseClick(edit.viewport(), Qt::LeftButton, {}, QPoint(inked + 1, 4));
+    EXPECT_EQ(edit.caret(), (TracerPos{0, 150}));
+}
+
+// A file that was no trace may hold one line of megabytes: the view draws the part in view only, and shows
+// the line's far end when scrolled there.
+TEST(TracerView, AVeryLongLineIsDrawnAroundTheView) {
+    TracerEdit edit;
+    edit.resize(600, 120);
+    edit.show();
+    std::string huge(8'000'000, 'A');
+    huge.replace(huge.size() - 3, 3, "\xC3\xA9Z"); // ends in a two-byte character and a Z
+    edit.append(huge);
+    edit.setSelection({0, 0}, {0, 7'999'999});
+    EXPECT_FALSE(edit.viewport()->grab().isNull());
+    const QString end = edit.lineString(0).right(2);
+    EXPECT_EQ(end, QStringLiteral("\u00E9Z"));
+    EXPECT_GT(edit.horizontalScrollBar()->value(), edit.horizontalScrollBar()->maximum() - edit.width());
 }
