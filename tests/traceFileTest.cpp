@@ -84,6 +84,26 @@ TEST(TraceFile, SaveWritesTheHeaderAndCrLfLinesAndLoadReadsThemBackInUpperCase) 
     EXPECT_EQ(back.line(2), "02.000 7FF");
 }
 
+// The progress dialog lets a recording poll run during a long save; what it adds is not saved, not even the
+// first new frame, which extends the empty last line.
+TEST(TraceFile, SavingWhileRecordingSavesTheLinesOfTheStart) {
+    test::TempDir tmp;
+    const std::string path = tmp.file("a.trc");
+    TracerStore lines;
+    std::string start;
+    for (int i = 0; i < 30000; ++i)
+        start += kLine2 + "\r\n";
+    lines.append(start);
+    int calls = 0;
+    std::string error;
+    ASSERT_TRUE(saveTraceFile(path, lines, error, [&](std::int64_t, std::int64_t) {
+        ++calls;
+        lines.append("59.999 7FF      0                         \r\n");
+    })) << error;
+    EXPECT_GE(calls, 2);
+    EXPECT_EQ(readAll(path), kHeader + start);
+}
+
 TEST(TraceFile, LoadDropsTheFirstLineWhateverItHoldsAndWhateverItsLineEnd) {
     test::TempDir tmp;
     EXPECT_EQ(loaded(tmp, "10.000 123 1 AA\r\n10.500 456 0\r\n"), Lines({"10.500 456 0", ""}));

@@ -111,11 +111,13 @@ bool saveTraceFile(const std::string& path, const TracerStore& lines, std::strin
     buffer.reserve(kBlockBytes + 4096);
     buffer.append(kTracerHeader).append("\r\n");
     // Lines are fetched by index, never held across the progress call: the event loop runs there, and a
-    // recording poll may add lines (those present at the start are saved).
+    // recording poll may add lines, the first of them by extending the last one. What was there at the
+    // start is saved, so the last line is cut back to its length at that time.
     const int last = lines.lineCount() - 1;
+    const std::size_t lastLength = lines.line(last).size();
     bool written = true;
     for (int i = 0; i <= last && written; ++i) {
-        buffer.append(lines.line(i));
+        buffer.append(i < last ? lines.line(i) : lines.line(i).substr(0, lastLength));
         if (i < last)
             buffer.append("\r\n");
         if (buffer.size() < kBlockBytes && i < last)
