@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QRegularExpression>
 
@@ -12,6 +13,18 @@ namespace korvel {
 namespace {
 QWidget* dialogParent() {
     return QApplication::activeWindow();
+}
+
+// The folder of the last file chosen, where the next file dialog opens.
+QString& lastFolder() {
+    static QString folder;
+    return folder;
+}
+
+QString remembered(const QString& file) {
+    if (!file.isEmpty())
+        lastFolder() = QFileInfo(file).absolutePath();
+    return file;
 }
 } // namespace
 
@@ -29,13 +42,13 @@ bool QtPrompts::confirm(const QString& title, const QString& text, PromptIcon ic
 }
 
 QString QtPrompts::openFileName(const QString& title, const QString& filter) {
-    return QFileDialog::getOpenFileName(dialogParent(), title, QString(), filter);
+    return remembered(QFileDialog::getOpenFileName(dialogParent(), title, lastFolder(), filter));
 }
 
 QString QtPrompts::saveFileName(const QString& title, const QString& filter) {
     // A name typed without an extension gets the chosen filter's, so the file shows up in the open dialog
     // and its suffix picks the format it is written in.
-    QFileDialog dialog(dialogParent(), title, QString(), filter);
+    QFileDialog dialog(dialogParent(), title, lastFolder(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffixOf(dialog.selectedNameFilter()));
@@ -43,7 +56,7 @@ QString QtPrompts::saveFileName(const QString& title, const QString& filter) {
                      [&dialog](const QString& chosen) { dialog.setDefaultSuffix(defaultSuffixOf(chosen)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    return remembered(dialog.selectedFiles().constFirst());
 }
 
 QString defaultSuffixOf(const QString& nameFilter) {
