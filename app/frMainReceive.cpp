@@ -143,10 +143,11 @@ void frMain::filterCommand() {
 }
 
 void frMain::loadCommentList() {
-    // The open dialog starts in the current folder; lists are kept beside the program.
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
-    const QString file =
-        prompts().openFileName(QStringLiteral("Load Comment List"), QStringLiteral("Comments (*.cmt)"));
+    // Lists are kept beside the program: the dialog starts there, and so does the current folder.
+    const QString folder = QCoreApplication::applicationDirPath();
+    QDir::setCurrent(folder);
+    const QString file = prompts().openFileName(QStringLiteral("Load Comment List"),
+                                                QStringLiteral("Comments (*.cmt)"), folder);
     if (file.isEmpty())
         return;
     basGlobal.lastFileName = file.toStdString();

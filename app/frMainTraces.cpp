@@ -80,7 +80,7 @@ void frMain::saveTrace() {
 void frMain::loadTrace() {
     // The open dialog starts in the program's own folder.
     QDir::setCurrent(QCoreApplication::applicationDirPath());
-    const QString file = prompts().openFileName(QStringLiteral("Load Trace"), kTraceFilter);
+    const QString file = prompts().openFileName(QStringLiteral("Load Trace"), kTraceFilter, {});
     if (file.isEmpty())
         return;
     basGlobal.lastFileName = file.toStdString();

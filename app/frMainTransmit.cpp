@@ -63,7 +63,7 @@ void frMain::saveTxList() {
 }
 
 void frMain::loadTxList() {
-    const QString file = prompts().openFileName(QStringLiteral("Load Tx List"), kTxListFilter);
+    const QString file = prompts().openFileName(QStringLiteral("Load Tx List"), kTxListFilter, {});
     if (file.isEmpty())
         return;
     openTxList(file.toStdString());

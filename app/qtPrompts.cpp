@@ -41,8 +41,9 @@ bool QtPrompts::confirm(const QString& title, const QString& text, PromptIcon ic
     return answer == QMessageBox::Ok;
 }
 
-QString QtPrompts::openFileName(const QString& title, const QString& filter) {
-    return remembered(QFileDialog::getOpenFileName(dialogParent(), title, lastFolder(), filter));
+QString QtPrompts::openFileName(const QString& title, const QString& filter, const QString& folder) {
+    const QString start = folder.isEmpty() ? lastFolder() : folder;
+    return remembered(QFileDialog::getOpenFileName(dialogParent(), title, start, filter));
 }
 
 QString QtPrompts::saveFileName(const QString& title, const QString& filter) {

@@ -9,7 +9,7 @@ class QtPrompts final : public Prompts {
 public:
     void critical(const QString& text) override;
     bool confirm(const QString& title, const QString& text, PromptIcon icon) override;
-    QString openFileName(const QString& title, const QString& filter) override;
+    QString openFileName(const QString& title, const QString& filter, const QString& folder) override;
     QString saveFileName(const QString& title, const QString& filter) override;
 };
 

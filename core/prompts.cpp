@@ -9,7 +9,7 @@ class SilentPrompts final : public Prompts {
 public:
     void critical(const QString&) override {}
     bool confirm(const QString&, const QString&, PromptIcon) override { return false; }
-    QString openFileName(const QString&, const QString&) override { return {}; }
+    QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
     QString saveFileName(const QString&, const QString&) override { return {}; }
 };
 

@@ -18,8 +18,9 @@ public:
     virtual void critical(const QString& text) = 0;
     // A question with OK and Cancel; true for OK. An empty title means the program's title.
     virtual bool confirm(const QString& title, const QString& text, PromptIcon icon) = 0;
-    // File dialogs; an empty result means the user cancelled.
-    virtual QString openFileName(const QString& title, const QString& filter) = 0;
+    // File dialogs; an empty result means the user cancelled. An open dialog starts in `folder`, or, when
+    // that is empty, where the last file was chosen.
+    virtual QString openFileName(const QString& title, const QString& filter, const QString& folder) = 0;
     virtual QString saveFileName(const QString& title, const QString& filter) = 0;
 };
 

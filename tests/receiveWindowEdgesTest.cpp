@@ -206,6 +206,8 @@ TEST_F(ReceiveWindowTest, CommentListFilesLoadFromTheProgramFolderAndSaveWithThe
     prompts.log.fileNames.push_back(QString());
     trigger("mnuLoadCommentList");
     EXPECT_EQ(QDir::currentPath(), QDir(QCoreApplication::applicationDirPath()).canonicalPath());
+    // The dialog starts there too, whatever folder a dialog was last used in.
+    EXPECT_EQ(prompts.log.openFolders.constLast(), QCoreApplication::applicationDirPath());
 
     basGlobal.commentListText = "ID100=Door\r\n";
     const QString bare = QString::fromStdString(tmp.file("list"));

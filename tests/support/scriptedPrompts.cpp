@@ -15,7 +15,12 @@ bool ScriptedPrompts::confirm(const QString& title, const QString& text, PromptI
     return answer;
 }
 
-QString ScriptedPrompts::openFileName(const QString&, const QString&) {
+QString ScriptedPrompts::openFileName(const QString&, const QString&, const QString& folder) {
+    log_.openFolders << folder;
+    return nextFileName();
+}
+
+QString ScriptedPrompts::nextFileName() {
     if (log_.fileNames.empty())
         return {};
     QString name = log_.fileNames.front();
@@ -23,8 +28,8 @@ QString ScriptedPrompts::openFileName(const QString&, const QString&) {
     return name;
 }
 
-QString ScriptedPrompts::saveFileName(const QString& title, const QString& filter) {
-    return openFileName(title, filter);
+QString ScriptedPrompts::saveFileName(const QString&, const QString&) {
+    return nextFileName();
 }
 
 PromptsScope::PromptsScope() : previous_(setPrompts(std::make_unique<ScriptedPrompts>(log))) {

@@ -16,16 +16,18 @@ public:
         QStringList messages; // critical boxes and questions, in order; questions as "title|text"
         std::deque<bool> answers;
         std::deque<QString> fileNames;
+        QStringList openFolders; // where each open dialog was asked to start
     };
 
     explicit ScriptedPrompts(Log& log) : log_(log) {}
 
     void critical(const QString& text) override;
     bool confirm(const QString& title, const QString& text, PromptIcon icon) override;
-    QString openFileName(const QString& title, const QString& filter) override;
+    QString openFileName(const QString& title, const QString& filter, const QString& folder) override;
     QString saveFileName(const QString& title, const QString& filter) override;
 
 private:
+    QString nextFileName();
     Log& log_;
 };
 
