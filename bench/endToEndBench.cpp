@@ -5,35 +5,23 @@
 // either.
 
 #include "bench/benchApplication.h"
+#include "bench/benchSupport.h"
 #include "core/basGlobal.h"
 #include "link/connection.h"
 #include "link/transport.h"
 #include "receive/monitorFold.h"
-#include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTableView>
 #include <QTemporaryFile>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
-
 using namespace korvel;
+using namespace korvel::bench;
 
 namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 double statistic(const QString& stats, const char* name) {
     const QRegularExpressionMatch match =
@@ -59,25 +47,20 @@ void runEndToEnd(benchmark::State& state, Start start) {
         scenario.flush();
 
         QProcess sim;
-        sim.start(QStringLiteral(KORVEL_SIM_PATH),
-                  {QStringLiteral("--scenario"), scenario.fileName(), QStringLiteral("--link"), QString()});
-        if (!sim.waitForStarted() || !sim.waitForReadyRead(5000)) {
+        const QString path = startSim(
+            sim, {QStringLiteral("--scenario"), scenario.fileName(), QStringLiteral("--link"), QString()});
+        if (path.isEmpty()) {
             state.SkipWithError("korvel-sim did not start");
             return;
         }
-        const QString path = QString::fromUtf8(sim.readLine()).trimmed();
 
-        basGlobal = GlobalState{};
-        initialiseGlobals(basGlobal, {}, '.');
-        basGlobal.deviceKind = deviceCom;
+        resetGlobals(deviceCom);
         basGlobal.comPort = path.toStdString();
         basGlobal.comBaudrate = "57600";
         basGlobal.canBitrateIndex = 6;
         basGlobal.acceptanceMaskText = "0";
         basGlobal.acceptanceCodeText = "0";
-        basGlobal.discreteFilterText.assign(1, '0');
 
-        QTimer tick;
         LinkWindow window;
         window.showConnectedState = [] {
             basGlobal.isConnected = true;
@@ -105,61 +88,33 @@ void runEndToEnd(benchmark::State& state, Start start) {
                 state.SkipWithError("the connection sequence failed");
                 return;
             }
-        } else {
-            if (!transport.openTransport({deviceCom, path.toStdString(), "57600", false})) {
-                state.SkipWithError("cannot open the pseudo-terminal");
-                return;
-            }
-            transport.sendCommand("S6");
-            transport.sendCommand("O");
-            basGlobal.isConnected = true;
+        } else if (!openSerialAdapter(transport, path.toStdString())) {
+            state.SkipWithError("cannot open the pseudo-terminal");
+            return;
         }
 
-        MonitorModel model;
-        QTableView view;
-        view.setModel(&model);
-        view.resize(900, 500);
-        view.show();
+        ShownMonitor monitor(500);
         rowLastTimesAscii.clear();
-        ReceivePoll poll(basGlobal, transport, model, {});
+        ReceivePoll poll(basGlobal, transport, monitor.model, {});
 
-        double worstTickMs = 0;
-        tick.setInterval(100);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            QElapsedTimer t;
-            t.start();
-            poll.receiveAsciiFrames();
-            QApplication::processEvents(); // the view repaints as it would after a tick
-            worstTickMs = std::max(worstTickMs, static_cast<double>(t.nsecsElapsed()) / 1e6);
-        });
-
-        const double cpuStart = cpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        tick.start();
-        QEventLoop loop;
-        QTimer::singleShot((kStreamSeconds + 1) * 1000, &loop, &QEventLoop::quit);
-        loop.exec();
-        tick.stop();
-        const double cpuShare = (cpuSeconds() - cpuStart) / (static_cast<double>(wall.nsecsElapsed()) / 1e9);
+        TickedRun ticks([&poll] { poll.receiveAsciiFrames(); }, CpuOf::Process);
+        ticks.run((kStreamSeconds + 1) * 1000);
+        const double cpuShare = ticks.cpuShare();
 
         sim.terminate();
         sim.waitForFinished(5000);
         const QString stats = QString::fromUtf8(sim.readAllStandardError());
         const double sent = statistic(stats, "frames sent");
         const double overruns = statistic(stats, "overruns");
-
-        double counted = 0;
-        for (int r = 0; r < model.rowCount(); ++r)
-            counted += static_cast<double>(model.rowAt(r)->count);
+        const double counted = monitor.countedFrames();
 
         state.counters["sent"] = sent;
         state.counters["overruns"] = overruns;
         state.counters["counted"] = counted;
         state.counters["lost"] = sent + overruns - counted;
-        state.counters["worst_tick_ms"] = worstTickMs;
+        state.counters["worst_tick_ms"] = ticks.worstTickMs();
         state.counters["cpu_percent"] = cpuShare * 100.0;
-        state.counters["rows"] = model.rowCount();
+        state.counters["rows"] = monitor.model.rowCount();
     }
 }
 

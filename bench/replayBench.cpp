@@ -3,6 +3,7 @@
 // the achieved gaps and the recorded ones, and the CPU share of one core while playing.
 
 #include "bench/benchApplication.h"
+#include "bench/benchSupport.h"
 #include "core/basGlobal.h"
 #include "link/transport.h"
 #include "sim/ptyAdapter.h"
@@ -12,22 +13,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
-
 #include <cmath>
 #include <cstdio>
 #include <random>
 
 using namespace korvel;
+using namespace korvel::bench;
 
 namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 void BM_ReplayTiming(benchmark::State& state) {
     benchApplication();
@@ -39,13 +32,10 @@ void BM_ReplayTiming(benchmark::State& state) {
         basGlobal = GlobalState{};
         initialiseGlobals(basGlobal, {}, '.');
         LinkTransport transport;
-        if (!transport.openTransport({deviceCom, adapter.slavePath().toStdString(), "57600", false})) {
+        if (!openSerialAdapter(transport, adapter.slavePath().toStdString())) {
             state.SkipWithError("cannot open the pseudo-terminal");
             return;
         }
-        transport.sendCommand("S6");
-        transport.sendCommand("O");
-        basGlobal.isConnected = true;
 
         std::mt19937 random(7);
         std::uniform_int_distribution<int> gapMs(1, 10);
@@ -82,13 +72,14 @@ void BM_ReplayTiming(benchmark::State& state) {
         hooks.wait = waitInEventLoop;
         TraceReplay replay(basGlobal, std::move(script), std::move(hooks));
 
-        const double cpuStart = cpuSeconds();
+        const double cpuStart = cpuSeconds(CpuOf::Process);
         QElapsedTimer wall;
         wall.start();
         basGlobal.isReplaying = true;
         replay.replayLines(ReplayMode::all);
         basGlobal.isReplaying = false;
-        const double cpuShare = (cpuSeconds() - cpuStart) / (static_cast<double>(wall.nsecsElapsed()) / 1e9);
+        const double cpuShare =
+            (cpuSeconds(CpuOf::Process) - cpuStart) / (static_cast<double>(wall.nsecsElapsed()) / 1e9);
         for (int i = 0; i < 50 && adapter.engine().transmittedTimesUs().size() < kLines; ++i)
             waitInEventLoop(0.01);
 

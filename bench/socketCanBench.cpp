@@ -11,22 +11,16 @@
 // for, as the system grants it.
 
 #include "bench/benchApplication.h"
+#include "bench/benchSupport.h"
 #include "core/basGlobal.h"
 #include "link/socketCan.h"
 #include "link/transport.h"
 #include "receive/monitorFold.h"
-#include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
-
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTableView>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
 #include <linux/can.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,15 +30,9 @@
 #include <thread>
 
 using namespace korvel;
+using namespace korvel::bench;
 
 namespace {
-
-double mainThreadCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // 64 identifiers, standard and extended, eight data bytes with a running counter.
 can_frame busFrame(uint64_t n) {
@@ -75,10 +63,7 @@ void BM_SocketCanAtRate(benchmark::State& state) {
                                 return 0;
                             }});
 
-        basGlobal = GlobalState{};
-        initialiseGlobals(basGlobal, {}, '.');
-        basGlobal.deviceKind = deviceSocketCan;
-        basGlobal.discreteFilterText.assign(1, '0');
+        resetGlobals(deviceSocketCan);
         LinkTransport transport;
         TransportSettings settings;
         settings.deviceKind = deviceSocketCan;
@@ -93,13 +78,9 @@ void BM_SocketCanAtRate(benchmark::State& state) {
             ::setsockopt(peer, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
         }
 
-        MonitorModel model;
-        QTableView view;
-        view.setModel(&model);
-        view.resize(900, 500);
-        view.show();
+        ShownMonitor monitor(500);
         rowLastTimesPeak.clear();
-        ReceivePoll poll(basGlobal, transport, model, {});
+        ReceivePoll poll(basGlobal, transport, monitor.model, {});
 
         std::atomic<uint64_t> offered{0};
         std::atomic<uint64_t> refused{0};
@@ -124,41 +105,20 @@ void BM_SocketCanAtRate(benchmark::State& state) {
             }
         });
 
-        double worstTickMs = 0;
-        QTimer tick;
-        tick.setInterval(100);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            QElapsedTimer t;
-            t.start();
-            poll.poll();
-            QApplication::processEvents(); // the view repaints as it would after a tick
-            worstTickMs = std::max(worstTickMs, static_cast<double>(t.nsecsElapsed()) / 1e6);
-        });
-
-        const double cpuStart = mainThreadCpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        tick.start();
-        QEventLoop loop;
-        QTimer::singleShot((kStreamSeconds + 1) * 1000, &loop, &QEventLoop::quit);
-        loop.exec();
-        tick.stop();
+        TickedRun ticks([&poll] { poll.poll(); }, CpuOf::CallingThread);
+        ticks.run((kStreamSeconds + 1) * 1000);
         bus.join();
         poll.poll();
-        const double cpuShare =
-            (mainThreadCpuSeconds() - cpuStart) / (static_cast<double>(wall.nsecsElapsed()) / 1e9);
-
-        double counted = 0;
-        for (int r = 0; r < model.rowCount(); ++r)
-            counted += static_cast<double>(model.rowAt(r)->count);
+        const double cpuShare = ticks.cpuShare();
+        const double counted = monitor.countedFrames();
 
         state.counters["offered"] = static_cast<double>(offered.load());
         state.counters["counted"] = counted;
         state.counters["lost"] = static_cast<double>(offered.load()) - counted;
         state.counters["refused"] = static_cast<double>(refused.load());
-        state.counters["worst_tick_ms"] = worstTickMs;
+        state.counters["worst_tick_ms"] = ticks.worstTickMs();
         state.counters["cpu_percent"] = cpuShare * 100.0;
-        state.counters["rows"] = model.rowCount();
+        state.counters["rows"] = monitor.model.rowCount();
 
         transport.closeTransport();
         ::close(peer);

@@ -5,14 +5,13 @@
 // and bursts: three frames of one row within one period, which catching up after a stall would give.
 
 #include "bench/benchApplication.h"
+#include "bench/benchSupport.h"
 #include "core/basGlobal.h"
 #include "link/transport.h"
 #include "receive/monitorFold.h"
-#include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
 #include "transmit/transmitList.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTableView>
@@ -26,6 +25,7 @@
 #include <map>
 
 using namespace korvel;
+using namespace korvel::bench;
 
 namespace {
 
@@ -98,35 +98,24 @@ void BM_PeriodicTransmitTiming(benchmark::State& state) {
         QTemporaryDir dir;
         const QString arrivals = dir.filePath(QStringLiteral("arrivals.txt"));
         QProcess sim;
-        sim.start(QStringLiteral(KORVEL_SIM_PATH),
-                  {QStringLiteral("--rate"), QStringLiteral("5000"), QStringLiteral("--arrivals"), arrivals});
-        if (!sim.waitForStarted() || !sim.waitForReadyRead(5000)) {
+        const QString path = startSim(
+            sim, {QStringLiteral("--rate"), QStringLiteral("5000"), QStringLiteral("--arrivals"), arrivals});
+        if (path.isEmpty()) {
             state.SkipWithError("korvel-sim did not start");
             return;
         }
-        const QString path = QString::fromUtf8(sim.readLine()).trimmed();
 
-        basGlobal = GlobalState{};
-        initialiseGlobals(basGlobal, {}, '.');
-        basGlobal.deviceKind = deviceCom;
-        basGlobal.discreteFilterText.assign(1, '0');
+        resetGlobals(deviceCom);
         LinkTransport transport;
-        if (!transport.openTransport({deviceCom, path.toStdString(), "57600", false})) {
+        if (!openSerialAdapter(transport, path.toStdString())) {
             state.SkipWithError("cannot open the pseudo-terminal");
             return;
         }
-        transport.sendCommand("S6");
-        transport.sendCommand("O");
-        basGlobal.isConnected = true;
 
         // The receive side as the window runs it: the poll every 100 ms into a shown Monitor.
-        MonitorModel monitor;
-        QTableView monitorView;
-        monitorView.setModel(&monitor);
-        monitorView.resize(900, 400);
-        monitorView.show();
+        ShownMonitor monitor(400);
         rowLastTimesAscii.clear();
-        ReceivePoll poll(basGlobal, transport, monitor, {});
+        ReceivePoll poll(basGlobal, transport, monitor.model, {});
         QTimer tick;
         tick.setInterval(100);
         QObject::connect(&tick, &QTimer::timeout, [&] { poll.receiveAsciiFrames(); });
@@ -150,9 +139,7 @@ void BM_PeriodicTransmitTiming(benchmark::State& state) {
 
         tick.start();
         list.sendAllPeriodic();
-        QEventLoop loop;
-        QTimer::singleShot(runMs, &loop, &QEventLoop::quit);
-        loop.exec();
+        runEventLoopFor(runMs);
         list.stopAllTimers();
         tick.stop();
 
