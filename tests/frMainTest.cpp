@@ -3,8 +3,7 @@
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
 #include "receive/tracerEdit.h"
-#include "support/scriptedPrompts.h"
-#include "support/tempDir.h"
+#include "support/mainWindowFixture.h"
 #include "transmit/txListModel.h"
 
 #include <QAction>
@@ -20,19 +19,8 @@ using namespace korvel;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::MainWindowFixture {
 protected:
-    void SetUp() override {
-        basGlobal = GlobalState{};
-        basGlobal.iniPath = tmp.file("Korvel.ini");
-    }
-
-    std::unique_ptr<frMain> openWindow() {
-        auto window = std::make_unique<frMain>();
-        window->load();
-        return window;
-    }
-
     // Hidden actions report themselves disabled, so states are checked in the Tracer view.
     std::unique_ptr<frMain> openTracerWindow() {
         auto window = openWindow();
@@ -51,9 +39,6 @@ protected:
     static QAction* menu(frMain& w, const char* name) {
         return w.findChild<QAction*>(QString::fromLatin1(name));
     }
-
-    test::TempDir tmp;
-    test::PromptsScope prompts;
 };
 
 } // namespace

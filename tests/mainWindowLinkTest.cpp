@@ -8,8 +8,7 @@
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"
 #include "sim/ptyAdapter.h"
-#include "support/scriptedPrompts.h"
-#include "support/tempDir.h"
+#include "support/mainWindowFixture.h"
 #include "transmit/txListModel.h"
 
 #include <QAction>
@@ -31,23 +30,14 @@ using ::testing::ElementsAre;
 
 namespace {
 
-class MainWindowLinkTest : public ::testing::Test {
+class MainWindowLinkTest : public test::MainWindowFixture {
 protected:
     void SetUp() override {
-        basGlobal = GlobalState{};
-        basGlobal.iniPath = tmp.file("Korvel.ini");
+        MainWindowFixture::SetUp();
         ASSERT_TRUE(adapter.isOpen());
         adapter.setClock([this] { return nowUs; });
-        writeIniString(basGlobal.iniPath, "Options", "Device", "1");
-        writeIniString(basGlobal.iniPath, "Options", "Comport", adapter.slavePath().toStdString());
-        writeIniString(basGlobal.iniPath, "Options", "Baudrate", "6");
-        writeIniString(basGlobal.iniPath, "Options", "Options", std::to_string(optRiskAccepted));
-        window = std::make_unique<frMain>();
-        window->load();
-    }
-    void TearDown() override {
-        window.reset();
-        basGlobal = GlobalState{};
+        storeLinkSettings(deviceCom, adapter.slavePath().toStdString(), optRiskAccepted);
+        window = openWindow();
     }
 
     // Lets the adapter stream for a while and runs the poll as its timer would.
@@ -63,10 +53,7 @@ protected:
     }
 
     int64_t nowUs = 1'000'000;
-    test::TempDir tmp;
-    test::PromptsScope prompts;
     sim::PtyAdapter adapter;
-    std::unique_ptr<frMain> window;
 };
 
 } // namespace

@@ -6,8 +6,7 @@
 #include "core/textFile.h"
 #include "receive/monitorModel.h"
 #include "support/fileSizeLimit.h"
-#include "support/scriptedPrompts.h"
-#include "support/tempDir.h"
+#include "support/mainWindowFixture.h"
 
 #include <QAction>
 #include <QFile>
@@ -47,17 +46,11 @@ TEST(MonitorExport, TextIsTheHeaderAndOneLinePerRowWithCrLf) {
 
 namespace {
 
-class SaveRxListTest : public ::testing::Test {
+class SaveRxListTest : public test::MainWindowFixture {
 protected:
     void SetUp() override {
-        basGlobal = GlobalState{};
-        basGlobal.iniPath = tmp.file("Korvel.ini");
-        window = std::make_unique<frMain>();
-        window->load();
-    }
-    void TearDown() override {
-        window.reset();
-        basGlobal = GlobalState{};
+        MainWindowFixture::SetUp();
+        window = openWindow();
     }
     void addRow(const char* id, int dlc, const char* data) {
         PollEntry entry;
@@ -71,10 +64,6 @@ protected:
                           [](std::string_view, std::string_view, std::string& comment) { comment.clear(); });
     }
     void saveRxList() { window->findChild<QAction*>("mnuSaveRxList")->trigger(); }
-
-    test::TempDir tmp;
-    test::PromptsScope prompts;
-    std::unique_ptr<frMain> window;
 };
 
 } // namespace

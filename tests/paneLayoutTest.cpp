@@ -3,8 +3,7 @@
 #include "app/paneLayout.h"
 #include "app/frMain.h"
 #include "core/basGlobal.h"
-#include "support/scriptedPrompts.h"
-#include "support/tempDir.h"
+#include "support/mainWindowFixture.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -61,23 +60,17 @@ TEST(PaneLayout, LastColumnTakesWhatTheOthersLeave) {
 
 namespace {
 
-class PaneWindowTest : public ::testing::Test {
+class PaneWindowTest : public test::MainWindowFixture {
 protected:
     void SetUp() override {
-        basGlobal = GlobalState{};
-        basGlobal.iniPath = tmp.file("Korvel.ini");
-        window = std::make_unique<frMain>();
-        window->load();
+        MainWindowFixture::SetUp();
+        window = openWindow();
         window->resize(1000, 800);
         window->show();
         QApplication::processEvents();
         splitter = window->findChild<QSplitter*>("splitter");
         receive = window->findChild<QWidget*>("frameReceive");
         transmit = window->findChild<QWidget*>("frameTransmit");
-    }
-    void TearDown() override {
-        window.reset();
-        basGlobal = GlobalState{};
     }
     void click(const char* name) {
         window->findChild<QToolButton*>(name)->click();
@@ -100,9 +93,6 @@ protected:
         QApplication::processEvents();
     }
 
-    test::TempDir tmp;
-    test::PromptsScope prompts;
-    std::unique_ptr<frMain> window;
     QSplitter* splitter = nullptr;
     QWidget* receive = nullptr;
     QWidget* transmit = nullptr;

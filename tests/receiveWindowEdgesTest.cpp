@@ -9,8 +9,7 @@
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"
 #include "support/fileSizeLimit.h"
-#include "support/scriptedPrompts.h"
-#include "support/tempDir.h"
+#include "support/mainWindowFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -105,16 +104,17 @@ TEST(ShownComments, TheMonitorHoldsOnlyTheShownStartOfALongComment) {
 
 namespace {
 
-class ReceiveWindowTest : public ::testing::Test {
+class ReceiveWindowTest : public test::MainWindowFixture {
 protected:
     void SetUp() override {
-        basGlobal = GlobalState{};
-        basGlobal.iniPath = tmp.file("Korvel.ini");
-        window = std::make_unique<frMain>();
-        window->load();
+        MainWindowFixture::SetUp();
+        window = openWindow();
         list = window->findChild<QTableView*>("listReceive");
     }
-    void TearDown() override { QDir::setCurrent(startFolder); }
+    void TearDown() override {
+        QDir::setCurrent(startFolder);
+        MainWindowFixture::TearDown();
+    }
 
     void receive(const char* id, const char* data) {
         std::vector<PollEntry> entries(1);
@@ -131,9 +131,6 @@ protected:
     }
     void trigger(const char* action) { window->findChild<QAction*>(action)->trigger(); }
 
-    test::TempDir tmp;
-    test::PromptsScope prompts;
-    std::unique_ptr<frMain> window;
     QTableView* list = nullptr;
     RowTimes times;
     QString startFolder = QDir::currentPath();

@@ -3,12 +3,10 @@
 
 #include "app/frMain.h"
 #include "core/basGlobal.h"
-#include "core/iniFile.h"
 #include "link/connection.h"
 #include "receive/tracerView.h"
 #include "sim/ptyAdapter.h"
-#include "support/scriptedPrompts.h"
-#include "support/tempDir.h"
+#include "support/mainWindowFixture.h"
 
 #include "receive/tracerEdit.h"
 #include <QAction>
@@ -22,28 +20,18 @@ using ::testing::ElementsAre;
 
 namespace {
 
-class ReplayWindowTest : public ::testing::Test {
+class ReplayWindowTest : public test::MainWindowFixture {
 protected:
     void SetUp() override {
-        basGlobal = GlobalState{};
-        basGlobal.iniPath = tmp.file("Korvel.ini");
+        MainWindowFixture::SetUp();
         ASSERT_TRUE(adapter.isOpen());
-        writeIniString(basGlobal.iniPath, "Options", "Device", "1");
-        writeIniString(basGlobal.iniPath, "Options", "Comport", adapter.slavePath().toStdString());
-        writeIniString(basGlobal.iniPath, "Options", "Baudrate", "6");
-        writeIniString(basGlobal.iniPath, "Options", "Options",
-                       std::to_string(optRiskAccepted | optTracerMode));
+        storeLinkSettings(deviceCom, adapter.slavePath().toStdString(), optRiskAccepted | optTracerMode);
         adapter.engine().setVehicleEnabled(false);
-        window = std::make_unique<frMain>();
-        window->load();
+        window = openWindow();
         window->runToolbarCommand(QStringLiteral("connect"));
         ASSERT_TRUE(basGlobal.isConnected);
         window->pollTimer()->stop(); // the tests read what the adapter got, not what it sends
         adapter.engine().clearCommandLog();
-    }
-    void TearDown() override {
-        window.reset();
-        basGlobal = GlobalState{};
     }
 
     void setTracer(const std::string& text) {
@@ -67,10 +55,7 @@ protected:
         EXPECT_TRUE(enabled("play"));
     }
 
-    test::TempDir tmp;
-    test::PromptsScope prompts;
     sim::PtyAdapter adapter;
-    std::unique_ptr<frMain> window;
 };
 
 } // namespace

@@ -10,7 +10,7 @@
 #include "receive/frDetails.h"
 #include "receive/monitorModel.h"
 #include "support/fileSizeLimit.h"
-#include "support/scriptedPrompts.h"
+#include "support/mainWindowFixture.h"
 #include "support/tempDir.h"
 
 #include <QApplication>
@@ -144,22 +144,7 @@ TEST(SettingsStoreEdges, HugeOrDistantGeometryIsKeptOnAScreen) {
 
 namespace {
 
-class SettingsFileWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        basGlobal = GlobalState{};
-        basGlobal.iniPath = tmp.file("Korvel.ini");
-    }
-
-    std::unique_ptr<frMain> openWindow() {
-        auto window = std::make_unique<frMain>();
-        window->load();
-        return window;
-    }
-
-    test::TempDir tmp;
-    test::PromptsScope prompts;
-};
+using SettingsFileWindowTest = test::MainWindowFixture;
 
 } // namespace
 

@@ -3,11 +3,10 @@
 
 #include "app/frMain.h"
 #include "core/basGlobal.h"
-#include "core/iniFile.h"
 #include "link/frmSettings.h"
+#include "support/mainWindowFixture.h"
 #include "support/scriptedPrompts.h"
 #include "support/socketPairSeam.h"
-#include "support/tempDir.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -50,30 +49,18 @@ protected:
     test::PromptsScope prompts;
 };
 
-class SocketCanWindowTest : public ::testing::Test {
+class SocketCanWindowTest : public test::MainWindowFixture {
 protected:
     void SetUp() override {
-        basGlobal = GlobalState{};
-        basGlobal.iniPath = tmp.file("Korvel.ini");
-        writeIniString(basGlobal.iniPath, "Options", "Device", "4");
-        writeIniString(basGlobal.iniPath, "Options", "Comport", "vcan0");
-        writeIniString(basGlobal.iniPath, "Options", "Baudrate", "6");
-        writeIniString(basGlobal.iniPath, "Options", "Options", std::to_string(optRiskAccepted));
-        window = std::make_unique<frMain>();
-        window->load();
-    }
-    void TearDown() override {
-        window.reset();
-        basGlobal = GlobalState{};
+        MainWindowFixture::SetUp();
+        storeLinkSettings(deviceSocketCan, "vcan0", optRiskAccepted);
+        window = openWindow();
     }
 
     QAbstractItemModel& monitor() { return *child<QTableView>(*window, "listReceive")->model(); }
     QString cell(int row, int column) { return monitor().index(row, column).data().toString(); }
 
-    test::TempDir tmp;
-    test::PromptsScope prompts;
     test::SocketPairSeam bus;
-    std::unique_ptr<frMain> window;
 };
 
 } // namespace

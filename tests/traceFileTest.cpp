@@ -5,7 +5,7 @@
 #include "receive/tracerStore.h"
 #include "receive/tracerView.h"
 #include "support/fileSizeLimit.h"
-#include "support/scriptedPrompts.h"
+#include "support/mainWindowFixture.h"
 #include "support/tempDir.h"
 
 #include <QAction>
@@ -185,19 +185,13 @@ TEST(TraceFile, AFailingSaveKeepsTheOldFileAndSaysWhy) {
 
 namespace {
 
-class TraceMenuTest : public ::testing::Test {
+class TraceMenuTest : public test::MainWindowFixture {
 protected:
     void SetUp() override {
-        basGlobal = GlobalState{};
-        basGlobal.iniPath = tmp.file("Korvel.ini");
-        window = std::make_unique<frMain>();
-        window->load();
+        MainWindowFixture::SetUp();
+        window = openWindow();
     }
     void run(const char* menu) { window->findChild<QAction*>(QString::fromLatin1(menu))->trigger(); }
-
-    test::TempDir tmp;
-    test::PromptsScope prompts;
-    std::unique_ptr<frMain> window;
 };
 
 } // namespace

@@ -3,13 +3,11 @@
 
 #include "app/frMain.h"
 #include "core/basGlobal.h"
-#include "core/iniFile.h"
 #include "receive/monitorModel.h"
 #include "receive/tracerEdit.h"
 #include "receive/tracerView.h"
 #include "sim/ptyAdapter.h"
-#include "support/scriptedPrompts.h"
-#include "support/tempDir.h"
+#include "support/mainWindowFixture.h"
 #include "transmit/transmitList.h"
 #include "transmit/transmitPane.h"
 #include "transmit/txEditor.h"
@@ -33,25 +31,16 @@ using ::testing::ElementsAre;
 
 namespace {
 
-class TransmitWindowTest : public ::testing::Test {
+class TransmitWindowTest : public test::MainWindowFixture {
 protected:
     void SetUp() override {
-        basGlobal = GlobalState{};
-        basGlobal.iniPath = tmp.file("Korvel.ini");
+        MainWindowFixture::SetUp();
         ASSERT_TRUE(adapter.isOpen());
         adapter.setClock([this] { return nowUs; });
         adapter.engine().setVehicleEnabled(false);
-        writeIniString(basGlobal.iniPath, "Options", "Device", "1");
-        writeIniString(basGlobal.iniPath, "Options", "Comport", adapter.slavePath().toStdString());
-        writeIniString(basGlobal.iniPath, "Options", "Baudrate", "6");
-        writeIniString(basGlobal.iniPath, "Options", "Options", std::to_string(optRiskAccepted));
-        window = std::make_unique<frMain>();
-        window->load();
+        storeLinkSettings(deviceCom, adapter.slavePath().toStdString(), optRiskAccepted);
+        window = openWindow();
         list().setClock([this] { return nowUs; });
-    }
-    void TearDown() override {
-        window.reset();
-        basGlobal = GlobalState{};
     }
 
     TransmitList& list() { return window->transmitPane()->list(); }
@@ -105,10 +94,7 @@ protected:
     }
 
     int64_t nowUs = 1'000'000;
-    test::TempDir tmp;
-    test::PromptsScope prompts;
     sim::PtyAdapter adapter;
-    std::unique_ptr<frMain> window;
 };
 
 uint64_t countOf(const std::vector<sim::SimFrame>& frames, uint32_t id) {
