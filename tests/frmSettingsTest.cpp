@@ -5,7 +5,7 @@
 #include "link/virtualAdapterLink.h"
 #include "sim/ptyAdapter.h"
 #include "support/linkFixture.h"
-#include "support/scriptedPrompts.h"
+#include "support/settingsDialogFixture.h"
 #include "support/tempDir.h"
 
 #include <QCheckBox>
@@ -19,35 +19,22 @@
 #include <gmock/gmock.h>
 
 using namespace korvel;
+using test::child;
 using ::testing::Contains;
 using ::testing::Not;
 
 namespace {
 
-class SettingsDialogTest : public ::testing::Test {
+class SettingsDialogTest : public test::SettingsDialogFixture {
 protected:
-    void SetUp() override {
-        basGlobal = GlobalState{};
-        initialiseGlobals(basGlobal, {}, '.');
-        basGlobal.comBaudrate = "57600";
-        basGlobal.userBitrate = "0";
-    }
-    void TearDown() override { basGlobal = GlobalState{}; }
-
     std::unique_ptr<frmSettings> open(std::vector<std::string> devices = {"COM3", "Virtual CAN KV01",
                                                                           "PEAKUSB"}) {
         return std::make_unique<frmSettings>(basGlobal, std::move(devices),
                                              [this](const QString& text) { modeText = text; });
     }
-    template <typename W> static W* child(QWidget& dialog, const char* name) {
-        W* w = dialog.findChild<W*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
     static void ok(QWidget& dialog) { child<QPushButton>(dialog, "cmdSettingsOK")->click(); }
 
     QString modeText;
-    test::PromptsScope prompts;
 };
 
 } // namespace

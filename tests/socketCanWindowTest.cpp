@@ -5,7 +5,7 @@
 #include "core/basGlobal.h"
 #include "link/frmSettings.h"
 #include "support/mainWindowFixture.h"
-#include "support/scriptedPrompts.h"
+#include "support/settingsDialogFixture.h"
 #include "support/socketPairSeam.h"
 
 #include <QComboBox>
@@ -20,33 +20,23 @@
 #include <linux/can/error.h>
 
 using namespace korvel;
+using test::child;
 using ::testing::ElementsAre;
 
 namespace {
 
-template <typename W> W* child(QWidget& parent, const char* name) {
-    W* w = parent.findChild<W*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
-
-class SocketCanSettingsTest : public ::testing::Test {
+class SocketCanSettingsTest : public test::SettingsDialogFixture {
 protected:
     void SetUp() override {
-        basGlobal = GlobalState{};
-        initialiseGlobals(basGlobal, {}, '.');
-        basGlobal.comBaudrate = "57600";
-        basGlobal.userBitrate = "0";
+        SettingsDialogFixture::SetUp();
         basGlobal.canBitrateIndex = kUserBitrateIndex;
     }
-    void TearDown() override { basGlobal = GlobalState{}; }
 
     std::unique_ptr<frmSettings> open() {
         return std::make_unique<frmSettings>(
             basGlobal, std::vector<std::string>{"COM3", "SocketCAN can0", "SocketCAN COM1", "PEAKUSB"},
             [](const QString&) {});
     }
-    test::PromptsScope prompts;
 };
 
 class SocketCanWindowTest : public test::MainWindowFixture {
