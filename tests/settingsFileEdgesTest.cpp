@@ -10,6 +10,7 @@
 #include "receive/frDetails.h"
 #include "receive/monitorModel.h"
 #include "support/fileSizeLimit.h"
+#include "support/fileText.h"
 #include "support/mainWindowFixture.h"
 #include "support/tempDir.h"
 
@@ -26,18 +27,10 @@
 #include <limits>
 
 using namespace korvel;
+using test::fileText;
+using test::writeFile;
 
 namespace {
-
-std::string fileText(const std::string& path) {
-    std::string text;
-    EXPECT_TRUE(readTextFile(path, text));
-    return text;
-}
-
-void writeFile(const std::string& path, std::string_view text) {
-    ASSERT_TRUE(writeTextFileAtomically(path, text));
-}
 
 // A settings file far beyond any real one: many more bytes than kMaxIniFileBytes of line feeds.
 void writeOversized(const std::string& path) {

@@ -3,7 +3,7 @@
 
 #include "transmit/txListFile.h"
 #include "core/iniFile.h"
-#include "core/textFile.h"
+#include "support/fileText.h"
 #include "support/tempDir.h"
 #include "transmit/txWire.h"
 
@@ -12,6 +12,8 @@
 #include <gmock/gmock.h>
 
 using namespace korvel;
+using test::fileText;
+using test::writeFile;
 
 namespace {
 
@@ -29,16 +31,6 @@ TxRow makeRow(std::string id, std::string dlc, std::string data, int period, std
     r.count = "17";
     r.running = true;
     return r;
-}
-
-std::string fileText(const std::string& path) {
-    std::string text;
-    EXPECT_TRUE(readTextFile(path, text));
-    return text;
-}
-
-void writeFile(const std::string& path, std::string_view text) {
-    ASSERT_TRUE(writeTextFileAtomically(path, text));
 }
 
 } // namespace
