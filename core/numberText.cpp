@@ -13,20 +13,23 @@ char toUpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-static uint32_t hexValue(char c) {
+int hexDigitValue(char c) {
     if (c >= '0' && c <= '9')
-        return static_cast<uint32_t>(c - '0');
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     if (c >= 'a' && c <= 'f')
-        return static_cast<uint32_t>(c - 'a' + 10);
-    return static_cast<uint32_t>(c - 'A' + 10);
+        return c - 'a' + 10;
+    return -1;
 }
 
 int32_t readHexNumber(std::string_view text) {
     uint32_t value = 0;
     for (char c : text) {
-        if (!isHexDigit(c))
+        const int digit = hexDigitValue(c);
+        if (digit < 0)
             break;
-        value = (value << 4) | hexValue(c);
+        value = (value << 4) | static_cast<uint32_t>(digit);
     }
     return static_cast<int32_t>(value);
 }

@@ -27,6 +27,8 @@ namespace korvel {
 [[nodiscard]] int32_t readIniInteger(std::string_view text, int32_t defaultValue);
 
 [[nodiscard]] bool isHexDigit(char c);
+// 0 to 15 for a hexadecimal digit of either case, -1 for any other character.
+[[nodiscard]] int hexDigitValue(char c);
 [[nodiscard]] char toUpperAscii(char c);
 [[nodiscard]] std::string upperHex(uint32_t value, int width);
 

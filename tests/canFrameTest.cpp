@@ -232,6 +232,13 @@ TEST(NumberRules, HexDecimalAndRounding) {
     EXPECT_EQ(readHexNumber("12G4"), 0x12);
     EXPECT_EQ(readHexNumber(""), 0);
     EXPECT_EQ(readHexNumber("xyz"), 0);
+    EXPECT_EQ(readHexNumber("aBf"), 0xABF);
+    EXPECT_EQ(hexDigitValue('0'), 0);
+    EXPECT_EQ(hexDigitValue('9'), 9);
+    EXPECT_EQ(hexDigitValue('a'), 10);
+    EXPECT_EQ(hexDigitValue('F'), 15);
+    for (const char other : {'/', ':', '@', 'G', '`', 'g', ' ', '\0', '\xFF'})
+        EXPECT_EQ(hexDigitValue(other), -1) << static_cast<int>(other);
     EXPECT_DOUBLE_EQ(readNumber("  42abc"), 42);
     EXPECT_DOUBLE_EQ(readNumber("abc"), 0);
     EXPECT_EQ(roundHalfEven(2.5), 2);

@@ -1,5 +1,6 @@
 #include "traces/logFrame.h"
 
+#include "core/numberText.h"
 #include "receive/tracerLine.h"
 
 #include <algorithm>
@@ -28,16 +29,6 @@ bool isBlank(char c) {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 // Splits at runs of blanks, as the replay does once the columns' padding is gone; at most `limit` fields.
@@ -109,7 +100,7 @@ bool readHexText(std::string_view text, uint32_t& value) {
         return false;
     value = 0;
     for (char c : text) {
-        const int digit = hexValue(c);
+        const int digit = hexDigitValue(c);
         if (digit < 0)
             return false;
         value = value << 4 | static_cast<uint32_t>(digit);
@@ -270,9 +261,9 @@ TracerLineRead readTracerFrameLine(std::string_view line, LogFrame& frame, int64
         return TracerLineRead::malformed;
     for (uint8_t k = 0; k < frame.dlc; ++k) {
         const std::string_view byte = fields[3 + k];
-        if (byte.size() != 2 || hexValue(byte[0]) < 0 || hexValue(byte[1]) < 0)
+        if (byte.size() != 2 || hexDigitValue(byte[0]) < 0 || hexDigitValue(byte[1]) < 0)
             return TracerLineRead::malformed;
-        frame.data[k] = static_cast<uint8_t>(hexValue(byte[0]) << 4 | hexValue(byte[1]));
+        frame.data[k] = static_cast<uint8_t>(hexDigitValue(byte[0]) << 4 | hexDigitValue(byte[1]));
     }
     return TracerLineRead::frame;
 }

@@ -1,5 +1,7 @@
 #include "traces/traceLine.h"
 
+#include "core/numberText.h"
+
 #include <vector>
 
 namespace korvel {
@@ -32,20 +34,10 @@ std::vector<std::string_view> splitAtBlanks(std::string_view text) {
     }
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::optional<uint32_t> readHex(std::string_view text) {
     uint32_t value = 0;
     for (const char c : text) {
-        const int digit = hexDigit(c);
+        const int digit = hexDigitValue(c);
         if (digit < 0)
             return std::nullopt;
         value = value * 16 + static_cast<uint32_t>(digit);
