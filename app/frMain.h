@@ -3,7 +3,7 @@
 // The main window: menu bar, toolbar, four-panel status bar, the receive pane (Monitor list with the Tracer
 // over it) above the transmit pane (transmit list, editor, buttons).
 
-#include "app/settingsStore.h"
+#include "settings/settingsStore.h"
 
 #include <QMainWindow>
 #include <QPointer>

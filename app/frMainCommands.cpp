@@ -3,7 +3,7 @@
 #include "app/buttonIcons.h"
 #include "app/frMain.h"
 #include "app/frmAbout.h"
-#include "app/settingsLocation.h"
+#include "settings/settingsLocation.h"
 #include "core/basGlobal.h"
 #include "core/numberText.h"
 #include "core/prompts.h"

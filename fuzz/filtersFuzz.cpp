@@ -3,7 +3,7 @@
 
 #include "fuzz/fuzzCheck.h"
 
-#include "app/settingsStore.h"
+#include "settings/settingsStore.h"
 #include "core/numberText.h"
 #include "filters/filterSettings.h"
 #include "filters/filterTests.h"

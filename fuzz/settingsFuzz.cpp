@@ -2,7 +2,7 @@
 
 #include "fuzz/fuzzCheck.h"
 
-#include "app/settingsStore.h"
+#include "settings/settingsStore.h"
 #include "core/iniFile.h"
 #include "core/numberText.h"
 #include "core/textFile.h"

@@ -2,7 +2,7 @@
 // not fit, and window geometry that lies off every screen.
 
 #include "app/frMain.h"
-#include "app/settingsStore.h"
+#include "settings/settingsStore.h"
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
 #include "core/textFile.h"

@@ -1,4 +1,4 @@
-#include "app/settingsStore.h"
+#include "settings/settingsStore.h"
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
 #include "core/textFile.h"

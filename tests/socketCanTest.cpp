@@ -3,7 +3,7 @@
 // the stored device kind. Last, what this system itself says.
 
 #include "link/socketCan.h"
-#include "app/settingsStore.h"
+#include "settings/settingsStore.h"
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
 #include "filters/filterTests.h"

@@ -1,4 +1,4 @@
-#include "app/settingsLocation.h"
+#include "settings/settingsLocation.h"
 
 #include "core/basGlobal.h"
 

@@ -1,4 +1,4 @@
-#include "app/settingsStore.h"
+#include "settings/settingsStore.h"
 
 #include "core/numberText.h"
 #include "link/canFrame.h"
