@@ -377,6 +377,9 @@ bool LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText
         if (isSerialOpen()) {
             const std::string line = encodeFrameLine(idText, dlcText, dataText) + '\r';
             comCAN_->write(line.data(), static_cast<qint64>(line.size()));
+            // Out now, not at the event loop's next turn, which a poll or a repaint may hold up: a periodic
+            // row keeps its time on the wire.
+            comCAN_->flush();
         }
         break;
     case 2:
@@ -403,9 +406,12 @@ bool LinkTransport::writeFrameLine(std::string_view line) {
     if (lost_)
         return false;
     const std::string text = std::string(line) + '\r';
-    if (kind_ == 1 && isSerialOpen())
-        return comCAN_->write(text.data(), static_cast<qint64>(text.size())) ==
-               static_cast<qint64>(text.size());
+    if (kind_ == 1 && isSerialOpen()) {
+        const bool whole =
+            comCAN_->write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
+        comCAN_->flush(); // a replayed line leaves at its paced time
+        return whole;
+    }
     if (kind_ == 2 && ftdiOpen_) {
         uint32_t written = 0;
         const auto status =
