@@ -12,6 +12,7 @@
 #include "receive/receivePoll.h"
 #include "transmit/transmitList.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTableView>
@@ -40,9 +41,11 @@ struct Timing {
     double frames = 0;
 };
 
+using TimesPerRow = std::map<QByteArray, std::vector<int64_t>>;
+
 // Arrival lines "<microseconds> <identifier>" of the rows' identifiers, grouped per row.
-Timing analyse(const QString& path, int periodMs) {
-    std::map<QByteArray, std::vector<int64_t>> perRow;
+TimesPerRow arrivalsIn(const QString& path) {
+    TimesPerRow perRow;
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
         while (!file.atEnd()) {
@@ -51,6 +54,10 @@ Timing analyse(const QString& path, int periodMs) {
                 perRow[parts[1]].push_back(parts[0].toLongLong());
         }
     }
+    return perRow;
+}
+
+Timing analyse(const TimesPerRow& perRow, int periodMs) {
     Timing t;
     std::vector<double> jitter;
     double meanSum = 0;
@@ -120,8 +127,15 @@ void BM_PeriodicTransmitTiming(benchmark::State& state) {
         tick.setInterval(100);
         QObject::connect(&tick, &QTimer::timeout, [&] { poll.receiveAsciiFrames(); });
 
+        // Korvel's own send times too: a stall of the virtual adapter delivers frames sent on time together,
+        // which looks like a burst at its side only.
+        TimesPerRow sent;
+        QElapsedTimer sendClock;
+        sendClock.start();
         TransmitList list(basGlobal);
-        list.setHooks({[&transport](std::string_view id, std::string_view dlc, std::string_view data) {
+        list.setHooks({[&](std::string_view id, std::string_view dlc, std::string_view data) {
+            sent[QByteArray(id.data(), static_cast<qsizetype>(id.size()))].push_back(
+                sendClock.nsecsElapsed() / 1000);
             transport.writeFrame(id, dlc, data);
             return true;
         }});
@@ -145,7 +159,8 @@ void BM_PeriodicTransmitTiming(benchmark::State& state) {
 
         sim.terminate();
         sim.waitForFinished(10000);
-        const Timing t = analyse(arrivals, periodMs);
+        const Timing t = analyse(arrivalsIn(arrivals), periodMs);
+        const Timing atKorvel = analyse(sent, periodMs);
         state.counters["mean_period_ms"] = t.meanPeriodMs;
         state.counters["mean_error_pct"] = t.worstMeanErrorPercent;
         state.counters["jitter_p50_ms"] = t.p50;
@@ -154,6 +169,9 @@ void BM_PeriodicTransmitTiming(benchmark::State& state) {
         state.counters["missed_periods"] = t.missed;
         state.counters["bursts"] = t.bursts;
         state.counters["frames"] = t.frames;
+        state.counters["sent_jitter_p99_ms"] = atKorvel.p99;
+        state.counters["sent_jitter_worst_ms"] = atKorvel.worst;
+        state.counters["sent_bursts"] = atKorvel.bursts;
         transport.closeTransport();
     }
 }
