@@ -230,7 +230,10 @@ void TracerEdit::paintEvent(QPaintEvent*) {
         if (hasSelection() && i >= s.line && i <= e.line) {
             // Where the line ends, when that is in view; a selected line break shows as one selected blank.
             const bool endShown = text.size() < columns && (!text.isEmpty() || firstColumn == 0);
-            const int endOfLine = endShown ? firstColumn + static_cast<int>(text.size()) : endColumn;
+            // A line that shows nothing ends left of the view (the column before the view is never on it).
+            const int endOfLine = endShown         ? firstColumn + static_cast<int>(text.size())
+                                  : text.isEmpty() ? firstColumn
+                                                   : endColumn;
             const int from = std::clamp(i == s.line ? s.column : 0, firstColumn, endColumn);
             const int to = std::clamp(i == e.line ? e.column : endOfLine, firstColumn, endColumn);
             const qreal lineEnd = i < e.line && endShown ? charWidth_ : 0;

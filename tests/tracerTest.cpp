@@ -363,3 +363,25 @@ TEST(TracerView, AVeryLongLineIsDrawnAroundTheView) {
     EXPECT_EQ(end, QStringLiteral("\u00E9Z"));
     EXPECT_GT(edit.horizontalScrollBar()->value(), edit.horizontalScrollBar()->maximum() - edit.width());
 }
+
+// Scrolled to the right, a selected line that ends left of the view shows no highlight there.
+TEST(TracerView, ASelectedShortLineShowsNothingWhenScrolledPastItsEnd) {
+    TracerEdit edit;
+    edit.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    edit.resize(400, 120);
+    edit.show();
+    edit.append("AB\r\n" + std::string(300, 'C'));
+    edit.setSelection({0, 0}, {1, 280}); // the caret at column 280 scrolls the view right
+    ASSERT_GT(edit.horizontalScrollBar()->value(), 1000);
+    const QImage shot = edit.viewport()->grab().toImage();
+    const QColor highlight = edit.palette().color(QPalette::Highlight);
+    const int lineHeight = edit.fontMetrics().lineSpacing();
+    const auto highlighted = [&](int y) {
+        int count = 0;
+        for (int x = 0; x < shot.width(); ++x)
+            count += shot.pixelColor(x, y) == highlight ? 1 : 0;
+        return count;
+    };
+    EXPECT_EQ(highlighted(lineHeight / 2), 0);
+    EXPECT_GT(highlighted(lineHeight + lineHeight / 2), 0);
+}
