@@ -6,7 +6,7 @@
 namespace korvel {
 
 bool isHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return hexDigitValue(c) >= 0;
 }
 
 char toUpperAscii(char c) {

@@ -237,7 +237,7 @@ std::string LinkTransport::sendSerialCommand(std::string_view command) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         collector_.begin(carryOver_);
         const std::string line = std::string(command) + '\r';
-        comCAN_->write(line.data(), static_cast<qint64>(line.size()));
+        writeSerial(line);
         bool complete = false;
         while (!complete && clockSeconds() - start < kReplyBudgetSeconds) {
             waitForSerialData(10);
@@ -375,11 +375,7 @@ bool LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText
     switch (kind_) {
     case 1:
         if (isSerialOpen()) {
-            const std::string line = encodeFrameLine(idText, dlcText, dataText) + '\r';
-            comCAN_->write(line.data(), static_cast<qint64>(line.size()));
-            // Out now, not at the event loop's next turn, which a poll or a repaint may hold up: a periodic
-            // row keeps its time on the wire.
-            comCAN_->flush();
+            writeSerial(encodeFrameLine(idText, dlcText, dataText) + '\r');
         }
         break;
     case 2:
@@ -402,16 +398,21 @@ bool LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText
     return true;
 }
 
+bool LinkTransport::writeSerial(std::string_view text) {
+    const bool whole =
+        comCAN_->write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
+    // Out now, not at the event loop's next turn, which a poll or a repaint may hold up: a periodic row or a
+    // replayed line keeps its time on the wire.
+    comCAN_->flush();
+    return whole;
+}
+
 bool LinkTransport::writeFrameLine(std::string_view line) {
     if (lost_)
         return false;
     const std::string text = std::string(line) + '\r';
-    if (kind_ == 1 && isSerialOpen()) {
-        const bool whole =
-            comCAN_->write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
-        comCAN_->flush(); // a replayed line leaves at its paced time
-        return whole;
-    }
+    if (kind_ == 1 && isSerialOpen())
+        return writeSerial(text);
     if (kind_ == 2 && ftdiOpen_) {
         uint32_t written = 0;
         const auto status =

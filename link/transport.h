@@ -113,6 +113,9 @@ private:
         bool& flag_;
         bool before_;
     };
+    // Writes to the open serial port and hands the bytes to the system at once; false when not all were
+    // taken.
+    bool writeSerial(std::string_view text);
     bool openSocketCan(const TransportSettings& settings);
     bool writeSocketCanFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText);
 
