@@ -258,6 +258,17 @@ void frMain::buildStatusBar() {
         bar->addPermanentWidget(panel, stretch[i]);
         statusPanels_[static_cast<std::size_t>(i)] = panel;
     }
+    // Shown only once something went wrong with frames on the link, so a sound link looks as it always did.
+    lblLinkTrouble = new QLabel;
+    lblLinkTrouble->setObjectName(QStringLiteral("lblLinkTrouble"));
+    lblLinkTrouble->setAccessibleName(QStringLiteral("Link problems"));
+    lblLinkTrouble->setToolTip(QStringLiteral(
+        "Since Connect: frames not sent because the adapter could not keep up, frames the adapter refused, "
+        "and damaged lines from the adapter, which were dropped"));
+    lblLinkTrouble->setFrameShape(QFrame::StyledPanel);
+    lblLinkTrouble->setFrameShadow(QFrame::Sunken);
+    lblLinkTrouble->hide();
+    bar->addPermanentWidget(lblLinkTrouble);
     setStatusText(1, QStringLiteral("Not Connected"));
     setStatusText(3, QStringLiteral("Filter: Off"));
     setStatusText(4, QStringLiteral("Listen only"));

@@ -69,6 +69,8 @@ public:
 
     // One tick of the poll timer: receive, and on a failure disconnect with "Disconnected!".
     void pollTick();
+    // The link's trouble counts in their status bar panel, shown only while one is above 0.
+    void showLinkTrouble();
 
     [[nodiscard]] TracerEdit* tracer() const { return txtTracer; }
 
@@ -151,6 +153,8 @@ private:
     QToolBar* tbrToolBar = nullptr;
     std::map<QString, QAction*> toolbarActions_;
     std::array<QLabel*, 4> statusPanels_{};
+    QLabel* lblLinkTrouble = nullptr;
+    std::string linkTroubleShown_;
 
     // Receive pane
     PaneSplitter* splitter_ = nullptr;

@@ -3,7 +3,6 @@
 #include "app/buttonIcons.h"
 #include "app/frMain.h"
 #include "app/frmAbout.h"
-#include "settings/settingsLocation.h"
 #include "core/basGlobal.h"
 #include "core/numberText.h"
 #include "core/prompts.h"
@@ -16,6 +15,7 @@
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
 #include "receive/tracerView.h"
+#include "settings/settingsLocation.h"
 #include "transmit/transmitPane.h"
 
 #include <QAction>
@@ -72,7 +72,8 @@ void frMain::loadSettings() {
         for (const QScreen* screen : QGuiApplication::screens())
             workAreas.push_back(screen->availableGeometry());
         if (!workAreas.isEmpty())
-            setGeometry(placementRect(p, logicalDpiY(), workAreas));
+            setGeometry(
+                placementRect(p, logicalDpiY(), workAreas, minimumSizeHint().expandedTo(minimumSize())));
         if (p.windowState == 2)
             setWindowState(Qt::WindowMaximized);
         else if (p.windowState == 1)

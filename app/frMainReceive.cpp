@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QTableView>
 #include <QTimer>
@@ -66,8 +67,18 @@ void frMain::pollTick() {
         link_->disconnectLink();
         prompts().critical(QStringLiteral("Disconnected!"));
     }
+    showLinkTrouble();
     if (basGlobal.isConnected)
         tiCAN->start();
+}
+
+void frMain::showLinkTrouble() {
+    std::string text = linkTroubleText(link_->transport().counters());
+    if (text == linkTroubleShown_)
+        return;
+    linkTroubleShown_ = std::move(text);
+    lblLinkTrouble->setText(QString::fromStdString(linkTroubleShown_));
+    lblLinkTrouble->setVisible(!linkTroubleShown_.empty());
 }
 
 frDetails* frMain::detailsWindow() const {

@@ -1,10 +1,12 @@
 #include "app/frMain.h"
 #include "app/qtPrompts.h"
+#include "core/fileSizeSignal.h"
 #include "core/prompts.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    korvel::letOversizedWritesFail();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel"));
     QApplication::setOrganizationName(QStringLiteral("Korvel"));

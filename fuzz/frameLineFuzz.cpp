@@ -19,30 +19,46 @@ bool allHex(std::string_view text) {
     return true;
 }
 
+// The model of a well-formed line, written independently of the decoder.
+bool wellFormedLine(std::string_view line) {
+    if (line.empty() || std::string_view("tTrR").find(line[0]) == std::string_view::npos)
+        return false;
+    const bool extended = line[0] == 'T' || line[0] == 'R';
+    const bool remote = line[0] == 'r' || line[0] == 'R';
+    const std::size_t idLength = extended ? 8 : 3;
+    if (line.size() < idLength + 2 || !allHex(line.substr(1, idLength)))
+        return false;
+    const unsigned long id = std::stoul(std::string(line.substr(1, idLength)), nullptr, 16);
+    if (id > (extended ? 0x1FFFFFFFul : 0x7FFul))
+        return false;
+    const char dlc = line[1 + idLength];
+    if (dlc < '0' || dlc > '8')
+        return false;
+    const std::size_t body = idLength + 2 + (remote ? 0 : 2 * std::size_t(dlc - '0'));
+    if (line.size() != body && line.size() != body + 4)
+        return false;
+    return allHex(line.substr(idLength + 2));
+}
+
 void checkFrame(std::string_view line, char separator) {
     CanFrame frame;
     const bool decoded = decodeFrameLine(line, separator, frame);
-    const bool frameLine = !line.empty() && std::string_view("tTrR").find(line[0]) != std::string_view::npos;
-    FUZZ_CHECK(decoded == frameLine);
+    FUZZ_CHECK(decoded == wellFormedLine(line));
     if (!decoded)
         return;
     FUZZ_CHECK(frame.dlc <= 8);
-    FUZZ_CHECK(frame.idText.size() <= (frame.isExtended ? 8u : 3u));
+    FUZZ_CHECK(frame.idText.size() == (frame.isExtended ? 8u : 3u));
     FUZZ_CHECK(frame.timestampMs >= 0 && frame.timestampMs <= 0xFFFF);
     if (frame.isRemote)
         FUZZ_CHECK(frame.dataText == "RTR");
     else
-        FUZZ_CHECK(frame.dataText.size() <= (frame.dlc == 0 ? 0u : 3u * frame.dlc - 1));
+        FUZZ_CHECK(frame.dataText.size() == (frame.dlc == 0 ? 0u : 3u * frame.dlc - 1));
     const std::string stamp(frame.timestampText.view());
     FUZZ_CHECK(stamp.find(separator) != std::string::npos);
 
-    // A well-formed data frame line encodes back to itself (without its timestamp).
-    const std::size_t idLength = frame.isExtended ? 8 : 3;
-    const std::size_t dataEnd = 1 + idLength + 1 + 2 * std::size_t{frame.dlc};
-    const bool wellFormed = !frame.isRemote && line.size() >= dataEnd && allHex(line.substr(1, idLength)) &&
-                            line[1 + idLength] >= '0' && line[1 + idLength] <= '8' &&
-                            allHex(line.substr(2 + idLength, 2 * std::size_t{frame.dlc}));
-    if (wellFormed) {
+    // A data frame line encodes back to itself, without its timestamp.
+    if (!frame.isRemote) {
+        const std::size_t dataEnd = 1 + (frame.isExtended ? 8 : 3) + 1 + 2 * std::size_t{frame.dlc};
         const std::string again =
             encodeFrameLine(frame.idText.view(), std::to_string(frame.dlc), frame.dataText.view());
         FUZZ_CHECK(again == line.substr(0, dataEnd));

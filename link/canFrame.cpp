@@ -116,45 +116,74 @@ void takeCompleteLines(std::string_view text, LineCutter& state, std::vector<std
     state.pendingLine.assign(rest);
 }
 
+bool isFrameLineLetter(char c) {
+    return c == 't' || c == 'T' || c == 'r' || c == 'R';
+}
+
+namespace {
+
+bool hexDigitsAt(std::string_view line, std::size_t pos, std::size_t n) {
+    if (pos > line.size() || line.size() - pos < n)
+        return false;
+    for (std::size_t k = pos; k < pos + n; ++k)
+        if (!isHexDigit(line[k]))
+            return false;
+    return true;
+}
+
+// The value of at most eight hexadecimal digits at `pos`, or -1 when they are not all there.
+int64_t hexField(std::string_view line, std::size_t pos, std::size_t n) {
+    if (!hexDigitsAt(line, pos, n))
+        return -1;
+    int64_t value = 0;
+    for (std::size_t k = pos; k < pos + n; ++k)
+        value = value * 16 + hexDigitValue(line[k]);
+    return value;
+}
+
+} // namespace
+
 bool decodeFrameLine(std::string_view line, char decimalSeparator, CanFrame& frame) {
-    if (line.empty())
+    if (line.empty() || !isFrameLineLetter(line[0]))
         return false;
     const char kind = line[0];
-    if (kind != 't' && kind != 'T' && kind != 'r' && kind != 'R')
+    const bool extended = kind == 'T' || kind == 'R';
+    const bool remote = kind == 'r' || kind == 'R';
+    // Only a whole, well-formed line is a frame: a damaged one must not become a frame nobody sent.
+    const std::size_t idLength = extended ? 8 : 3;
+    const int64_t id = hexField(line, 1, idLength);
+    if (id < 0 || id > (extended ? 0x1FFFFFFF : 0x7FF))
         return false;
-
-    frame.isExtended = kind == 'T' || kind == 'R';
-    frame.isRemote = kind == 'r' || kind == 'R';
-    const std::size_t idLength = frame.isExtended ? 8 : 3;
-    const auto piece = [&line](std::size_t pos, std::size_t n) {
-        return pos < line.size() ? line.substr(pos, n) : std::string_view{};
-    };
-
-    frame.idText.assign(piece(1, idLength));
     const std::size_t dlcPos = 1 + idLength;
-    const std::string_view dlcChar = piece(dlcPos, 1);
-    int dlc = (!dlcChar.empty() && dlcChar[0] >= '0' && dlcChar[0] <= '9') ? dlcChar[0] - '0' : 0;
-    // Classic CAN carries at most eight bytes; a larger code means eight.
-    if (dlc > 8)
-        dlc = 8;
-    frame.dlc = static_cast<uint8_t>(dlc);
-
+    if (line.size() <= dlcPos || line[dlcPos] < '0' || line[dlcPos] > '8')
+        return false;
+    const int dlc = line[dlcPos] - '0';
     const std::size_t dataPos = dlcPos + 1;
+    const std::size_t timestampPos = remote ? dataPos : dataPos + 2 * static_cast<std::size_t>(dlc);
+    if (!hexDigitsAt(line, dataPos, timestampPos - dataPos))
+        return false;
+    int64_t stamp = 0;
+    if (line.size() != timestampPos) {
+        stamp = line.size() == timestampPos + 4 ? hexField(line, timestampPos, 4) : -1;
+        if (stamp < 0)
+            return false;
+    }
+
+    frame.isExtended = extended;
+    frame.isRemote = remote;
+    frame.idText.assign(line.substr(1, idLength));
+    frame.dlc = static_cast<uint8_t>(dlc);
     frame.dataText.clear();
-    std::size_t timestampPos = dataPos;
-    if (frame.isRemote) {
+    if (remote) {
         frame.dataText.assign("RTR");
     } else {
         for (int k = 0; k < dlc; ++k) {
             if (k > 0)
                 frame.dataText.push_back(' ');
-            frame.dataText.append(piece(dataPos + 2 * static_cast<std::size_t>(k), 2));
+            frame.dataText.append(line.substr(dataPos + 2 * static_cast<std::size_t>(k), 2));
         }
-        timestampPos = dataPos + 2 * static_cast<std::size_t>(dlc);
     }
-
-    const int32_t stamp = readHexNumber(piece(timestampPos, 4));
-    frame.timestampMs = stamp & 0xFFFF;
+    frame.timestampMs = static_cast<int32_t>(stamp);
     frame.timestampText = timestampText(frame.timestampMs, decimalSeparator);
     return true;
 }

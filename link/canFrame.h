@@ -73,7 +73,8 @@ inline constexpr std::array<BitrateEntry, 10> kBitrates{{
 [[nodiscard]] ShortText<12> timestampText(int64_t milliseconds, char decimalSeparator);
 
 // Received text is cut into lines at CR and at BELL (an error reply is a BELL with no CR after it). Lines
-// returned point into the state or the given text and stay valid until the next call. A pending line that
+// returned point into the state or the given text and stay valid until the next call; the CR or BELL that
+// ended a line follows it there (line.data()[line.size()]). A pending line that
 // grows past any real line is dropped, and so is the rest of it up to the next CR, so memory stays bounded
 // and the next complete line decodes.
 struct LineCutter {
@@ -84,7 +85,11 @@ struct LineCutter {
 };
 void takeCompleteLines(std::string_view text, LineCutter& state, std::vector<std::string_view>& lines);
 
-// A frame for lines beginning with t, T, r or R; nothing for every other line.
+// t, T, r and R: the letters that begin a frame line.
+[[nodiscard]] bool isFrameLineLetter(char c);
+// A frame for a well-formed frame line: the letter, 3 or 8 hexadecimal identifier digits within 11 or 29
+// bits, a DLC digit 0 to 8, two hexadecimal digits per data byte (none for a remote frame) and optionally a
+// 4-digit hexadecimal timestamp, nothing more. Nothing for every other line, damaged frame lines included.
 [[nodiscard]] std::optional<CanFrame> decodeFrameLine(std::string_view line, char decimalSeparator);
 bool decodeFrameLine(std::string_view line, char decimalSeparator, CanFrame& frame);
 

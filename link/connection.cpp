@@ -16,6 +16,16 @@ const QString kWarningText =
                    "Continue on your own risk.");
 const QString kNotResponding = QStringLiteral("CAN Interface not responding!");
 
+// A BELL in the reply; silence is not a refusal, since some adapters answer nothing to a command.
+bool isRefusal(const std::string& reply) {
+    return reply.find('\a') != std::string::npos;
+}
+
+QString refusedText(const char* what, const std::string& command) {
+    return QStringLiteral("CAN Interface refused the %1 command %2!")
+        .arg(QLatin1String(what), QString::fromStdString(command));
+}
+
 void yieldOnce() {
     QCoreApplication::processEvents();
 }
@@ -149,13 +159,25 @@ void LinkController::connectLink() {
 
         transport_.sendCommand("C");
         yieldOnce();
-        transport_.sendCommand(bitrateCommand(state_.canBitrateIndex, state_.userBitrate));
+        const std::string bitrate = bitrateCommand(state_.canBitrateIndex, state_.userBitrate);
+        const bool bitrateRefused = isRefusal(transport_.sendCommand(bitrate));
         yieldOnce();
         transport_.sendCommand(state_.hasOption(optTimestamp) ? "Z1" : "Z0");
         yieldOnce();
-        sendFilterCommands();
+        const bool firstOpenRefused = sendFilterCommands();
         yieldOnce();
-        transport_.sendCommand(state_.hasOption(optListenOnly) ? "L" : "O");
+        const std::string open = state_.hasOption(optListenOnly) ? "L" : "O";
+        // The second open finds the channel open, which adapters refuse; only when both were refused did the
+        // channel never open.
+        const bool openRefused = isRefusal(transport_.sendCommand(open)) && firstOpenRefused;
+        // An adapter that refuses the bitrate or the open is not receiving: saying "Connected" would be
+        // false.
+        if ((bitrateRefused || openRefused) && !cancelRequested_) {
+            disconnectLink();
+            prompts().critical(
+                refusedText(bitrateRefused ? "bitrate" : "open", bitrateRefused ? bitrate : open));
+            return;
+        }
     }
 
     yieldOnce();
@@ -167,7 +189,7 @@ void LinkController::connectLink() {
     window_.showConnectedState();
 }
 
-void LinkController::sendFilterCommands() {
+bool LinkController::sendFilterCommands() {
     transport_.sendCommand("C");
     yieldOnce();
     if (state_.hasOption(optMaskFilter)) {
@@ -178,7 +200,7 @@ void LinkController::sendFilterCommands() {
         transport_.sendCommand("mFFFFFFFF");
     }
     yieldOnce();
-    transport_.sendCommand(state_.hasOption(optListenOnly) ? "L" : "O");
+    return isRefusal(transport_.sendCommand(state_.hasOption(optListenOnly) ? "L" : "O"));
 }
 
 void LinkController::applyAcceptanceFilter() {

@@ -48,7 +48,8 @@ public:
 
 private:
     [[nodiscard]] TransportSettings transportSettings() const;
-    void sendFilterCommands();
+    // The filter commands and the open that follows them; true when the adapter refused that open.
+    bool sendFilterCommands();
     bool initialisePeak();
     void connectSocketCan();
     void failConnection();

@@ -17,6 +17,11 @@
 #include <chrono>
 #include <cmath>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <poll.h>
+#endif
+
 namespace korvel {
 
 namespace {
@@ -124,6 +129,22 @@ std::vector<std::string> fillDeviceList(const QString& openPortName) {
     return entries;
 }
 
+std::string linkTroubleText(const LinkCounters& counters) {
+    std::string text;
+    const auto add = [&text](const char* what, uint64_t count) {
+        if (count == 0)
+            return;
+        if (!text.empty())
+            text += "  ";
+        text += what;
+        text += std::to_string(count);
+    };
+    add("Not sent: ", counters.notSent);
+    add("Refused: ", counters.refused);
+    add("Bad lines: ", counters.malformed);
+    return text;
+}
+
 LinkTransport::LinkTransport() = default;
 
 LinkTransport::~LinkTransport() {
@@ -138,6 +159,8 @@ bool LinkTransport::openTransport(const TransportSettings& s) {
     kind_ = s.deviceKind;
     lost_ = false;
     carryOver_.clear();
+    awaitedAnswers_.clear();
+    counters_ = {};
     flushBeforeCommand_ = true;
     switch (s.deviceKind) {
     case 1: {
@@ -163,8 +186,10 @@ bool LinkTransport::openTransport(const TransportSettings& s) {
             return false;
         }
         connect(comCAN_.get(), &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-            // An unplugged adapter shows up as either error, possibly repeated at full speed.
-            if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+            // An unplugged adapter shows up as either error, possibly repeated at full speed. So does a slow
+            // one whose buffer is full (EAGAIN), which is no loss: its bytes wait in the port.
+            if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError) &&
+                serialDeviceGone())
                 markLost();
         });
         return true;
@@ -232,6 +257,8 @@ std::string LinkTransport::sendSerialCommand(std::string_view command) {
         flushBeforeCommand_ = false;
     }
     const WaitScope waiting(waitingForReply_);
+    // A command's wait may take the answers of frames sent before it: start the count of answers afresh.
+    awaitedAnswers_.clear();
     const double start = clockSeconds();
     std::string reply;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -258,6 +285,7 @@ std::string LinkTransport::sendUsbCommand(std::string_view command) {
     if (!ftdiOpen_ || lost_ || cancelled_)
         return {};
     const WaitScope waiting(waitingForReply_);
+    awaitedAnswers_.clear();
     const std::string line = std::string(command) + '\r';
     uint32_t written = 0;
     basD2XX::FT_Write(ftdiHandle_, line.data(), static_cast<uint32_t>(line.size()), &written);
@@ -369,22 +397,14 @@ bool LinkTransport::isFatalPeakStatus(uint32_t status) {
     return (status & kFatal) != 0;
 }
 
-bool LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText) {
+bool LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText,
+                               int tag) {
     if (lost_)
         return false;
     switch (kind_) {
     case 1:
-        if (isSerialOpen()) {
-            writeSerial(encodeFrameLine(idText, dlcText, dataText) + '\r');
-        }
-        break;
     case 2:
-        if (ftdiOpen_) {
-            const std::string line = encodeFrameLine(idText, dlcText, dataText) + '\r';
-            uint32_t written = 0;
-            basD2XX::FT_Write(ftdiHandle_, line.data(), static_cast<uint32_t>(line.size()), &written);
-        }
-        break;
+        return writeFrameText(encodeFrameLine(idText, dlcText, dataText) + '\r', tag);
     case 3: {
         PeakMessage message = peakMessageFromRow(idText, dlcText, dataText);
         pcan_usb::CAN_Write(&message);
@@ -396,6 +416,40 @@ bool LinkTransport::writeFrame(std::string_view idText, std::string_view dlcText
         break;
     }
     return true;
+}
+
+bool LinkTransport::writeFrameText(const std::string& text, int tag) {
+    bool written = false;
+    if (kind_ == 1 && isSerialOpen()) {
+        // Behind by more than a moment: this frame goes, the link stays.
+        if (pendingSerialBytes() + text.size() > kMaxSerialBacklog) {
+            ++counters_.notSent;
+            return false;
+        }
+        written = writeSerial(text);
+    } else if (kind_ == 2 && ftdiOpen_) {
+        uint32_t count = 0;
+        written = basD2XX::FT_Write(ftdiHandle_, text.data(), static_cast<uint32_t>(text.size()), &count) ==
+                      basD2XX::FT_OK &&
+                  count == text.size();
+    }
+    if (written) {
+        if (awaitedAnswers_.size() >= kMaxAwaitedAnswers)
+            awaitedAnswers_.pop_front();
+        awaitedAnswers_.push_back(tag);
+    }
+    return written;
+}
+
+int LinkTransport::frameAnswered(bool refused) {
+    // A BELL with no frame waiting answered a command, not a frame.
+    if (awaitedAnswers_.empty())
+        return 0;
+    if (refused)
+        ++counters_.refused;
+    const int tag = awaitedAnswers_.front();
+    awaitedAnswers_.pop_front();
+    return tag;
 }
 
 bool LinkTransport::writeSerial(std::string_view text) {
@@ -410,16 +464,7 @@ bool LinkTransport::writeSerial(std::string_view text) {
 bool LinkTransport::writeFrameLine(std::string_view line) {
     if (lost_)
         return false;
-    const std::string text = std::string(line) + '\r';
-    if (kind_ == 1 && isSerialOpen())
-        return writeSerial(text);
-    if (kind_ == 2 && ftdiOpen_) {
-        uint32_t written = 0;
-        const auto status =
-            basD2XX::FT_Write(ftdiHandle_, text.data(), static_cast<uint32_t>(text.size()), &written);
-        return status == basD2XX::FT_OK && written == text.size();
-    }
-    return false;
+    return writeFrameText(std::string(line) + '\r', 0);
 }
 
 bool LinkTransport::writePeakMessage(const PeakMessage& message) {
@@ -457,6 +502,23 @@ void LinkTransport::closeTransport() {
     default:
         break;
     }
+}
+
+bool LinkTransport::serialDeviceGone() const {
+#ifdef Q_OS_UNIX
+    if (!isSerialOpen())
+        return true;
+    // A device that was unplugged, or a terminal whose other end closed, is hung up: poll says so at once,
+    // whatever the last error was.
+    pollfd probe{static_cast<int>(comCAN_->handle()), POLLOUT, 0};
+    int ready = 0;
+    do
+        ready = ::poll(&probe, 1, 0);
+    while (ready < 0 && errno == EINTR);
+    return ready < 0 || (probe.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return true;
+#endif
 }
 
 void LinkTransport::markLost() {

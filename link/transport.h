@@ -10,6 +10,7 @@
 
 #include <QObject>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +27,18 @@ class SocketCanLink;
 [[nodiscard]] double clockSeconds();
 using ClockFunction = std::function<double()>;
 void setClockSeconds(ClockFunction clock); // an empty function restores the real clock
+
+// What went wrong with frames on the open link, for the user to see: frames a slow adapter had no room for,
+// frames the adapter refused, and damaged lines it sent.
+struct LinkCounters {
+    uint64_t notSent = 0;
+    uint64_t refused = 0;
+    uint64_t malformed = 0;
+    friend bool operator==(const LinkCounters&, const LinkCounters&) = default;
+};
+
+// "Not sent: 3  Refused: 5  Bad lines: 1" with only the counts above 0; empty while all are 0.
+[[nodiscard]] std::string linkTroubleText(const LinkCounters& counters);
 
 // The settings a transport needs, taken from the shared state by the caller.
 struct TransportSettings {
@@ -59,13 +72,23 @@ public:
     // when the adapter is gone: the port is then closed.
     bool readAvailable(std::string& text);
     // One frame line followed by CR, or one PEAK message; nothing is awaited. False when the frame surely did
-    // not leave: the adapter is gone, or a CAN interface's transmit queue was full.
-    bool writeFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText);
+    // not leave: the adapter is gone, a slow serial adapter is still behind by more than kMaxSerialBacklog,
+    // or a CAN interface's transmit queue was full. `tag` comes back from frameAnswered when an ASCII
+    // adapter refuses the frame.
+    bool writeFrame(std::string_view idText, std::string_view dlcText, std::string_view dataText,
+                    int tag = 0);
     void closeTransport();
     // While set, commands return at once with no reply, so a sequence that is being abandoned stops waiting.
     void setCommandsCancelled(bool cancelled) { cancelled_ = cancelled; }
-    // A complete frame line, CR appended here, on the ASCII kinds; false when it was not written whole.
+    // A complete frame line, CR appended here, on the ASCII kinds; false when it was not written whole or
+    // the adapter is still behind by more than kMaxSerialBacklog.
     bool writeFrameLine(std::string_view line);
+    // An ASCII adapter's answer to the oldest frame still waiting for one: an acknowledgement, or a refusal
+    // (BELL), which is counted. The tag it was written with, 0 when none waited.
+    int frameAnswered(bool refused);
+    // A damaged frame line from the adapter, dropped by the receive path.
+    void countMalformedLine() { ++counters_.malformed; }
+    [[nodiscard]] const LinkCounters& counters() const { return counters_; }
     // One PEAK message; false when the library refused it.
     bool writePeakMessage(const PeakMessage& message);
     // Bytes handed to the serial port that it has not written yet.
@@ -91,6 +114,11 @@ public:
     static constexpr uint32_t kFtdiReadChunk = 256;
     // Frames set aside during command waits: seconds of the fastest bus, yet bounded.
     static constexpr std::size_t kMaxCarryOver = 16 * 1024 * 1024;
+    // Bytes a slow serial adapter may be behind before a frame is dropped: a third of a second at 115,200
+    // baud, so a backlog never delays what follows by more than that.
+    static constexpr std::size_t kMaxSerialBacklog = 4096;
+    // Frames remembered while their answer is awaited; an adapter that never answers cannot grow it.
+    static constexpr std::size_t kMaxAwaitedAnswers = 4096;
 
 signals:
     // Emitted once when the adapter disappears while open.
@@ -100,6 +128,9 @@ private:
     std::string sendSerialCommand(std::string_view command);
     std::string sendUsbCommand(std::string_view command);
     void markLost();
+    // After a serial error: true only when the device is really gone, not when its buffer is merely full.
+    [[nodiscard]] bool serialDeviceGone() const;
+    bool writeFrameText(const std::string& line, int tag);
     void waitForSerialData(int milliseconds);
     void boundCarryOver();
 
@@ -130,6 +161,8 @@ private:
     ReplyCollector collector_;
     std::string carryOver_; // received text for the next poll, set aside while commands waited
     std::unique_ptr<SocketCanLink> socketCan_;
+    std::deque<int> awaitedAnswers_;
+    LinkCounters counters_;
 };
 
 } // namespace korvel

@@ -82,8 +82,18 @@ bool ReceivePoll::receiveAsciiFrames() {
     frames_.clear();
     for (std::string_view line : lines_) {
         CanFrame frame;
-        if (decodeFrameLine(line, state_.decimalSeparator, frame))
+        if (decodeFrameLine(line, state_.decimalSeparator, frame)) {
             frames_.push_back(frame);
+        } else if (!line.empty() && isFrameLineLetter(line[0])) {
+            transport_.countMalformedLine();
+        } else if (line.data()[line.size()] == '\a') {
+            // Every line ends where its CR or BELL stands in the text it points into.
+            const int tag = transport_.frameAnswered(true);
+            if (tag != 0 && hooks_.frameRefused)
+                hooks_.frameRefused(tag);
+        } else if (line == "z" || line == "Z") {
+            transport_.frameAnswered(false);
+        }
     }
 
     if (state_.isRecording) {

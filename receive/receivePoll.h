@@ -25,6 +25,8 @@ struct ReceiveHooks {
     std::function<void(std::string_view idText, std::string_view dataText)> checkTriggers;
     std::function<void(std::string_view text)> appendTracerText;
     std::function<void()> refreshDetails;
+    // The adapter refused a frame (BELL instead of its acknowledgement); the tag it was written with.
+    std::function<void(int tag)> frameRefused;
     // The PC clock's seconds since midnight, for PEAK frames; replaceable in tests.
     std::function<double()> secondsSinceMidnight;
 };

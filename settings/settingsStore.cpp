@@ -72,7 +72,8 @@ LoadedPlacement loadSettingsFrom(const IniDocument& ini, GlobalState& state) {
     return loaded;
 }
 
-QRect placementRect(const WindowPlacement& placement, double dpi, const QList<QRect>& workAreas) {
+QRect placementRect(const WindowPlacement& placement, double dpi, const QList<QRect>& workAreas,
+                    QSize minimum) {
     const double scale = (dpi > 0 && std::isfinite(dpi) ? dpi : 96.0) / 1440.0;
     const auto pixels = [scale](int32_t twips, int lo, int hi) {
         return static_cast<int>(std::clamp(std::round(twips * scale), double(lo), double(std::max(lo, hi))));
@@ -82,8 +83,8 @@ QRect placementRect(const WindowPlacement& placement, double dpi, const QList<QR
     const auto holder = std::find_if(workAreas.begin(), workAreas.end(),
                                      [&](const QRect& area) { return area.contains(storedCorner); });
     const QRect& available = holder != workAreas.end() ? *holder : workAreas.front();
-    const int width = pixels(placement.width, 1, available.width());
-    const int height = pixels(placement.height, 1, available.height());
+    const int width = pixels(placement.width, std::max(1, minimum.width()), available.width());
+    const int height = pixels(placement.height, std::max(1, minimum.height()), available.height());
     const int left = pixels(placement.left, available.left(), available.left() + available.width() - width);
     const int top = pixels(placement.top, available.top(), available.top() + available.height() - height);
     return {left, top, width, height};

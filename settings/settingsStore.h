@@ -34,9 +34,10 @@ LoadedPlacement loadSettingsFrom(const IniDocument& ini, GlobalState& state);
 // The window's rectangle in pixels for a stored placement, kept within one screen's work area: the screen
 // holding the stored top-left corner, else the first (primary) one. A larger size shrinks to that area
 // and the window moves as far as needed to lie on it. Computed in double precision, so no stored value can
-// overflow. `workAreas` must not be empty.
-[[nodiscard]] QRect placementRect(const WindowPlacement& placement, double dpi,
-                                  const QList<QRect>& workAreas);
+// overflow. `workAreas` must not be empty. The size never falls below `minimum`, the window's own smallest
+// usable size, even when that is larger than the screen.
+[[nodiscard]] QRect placementRect(const WindowPlacement& placement, double dpi, const QList<QRect>& workAreas,
+                                  QSize minimum = QSize(1, 1));
 
 // The stored split unless it is 0 or does not leave room for the receive pane; then half the free height.
 [[nodiscard]] int32_t resolveSplit(int32_t storedSplit, int32_t freeHeightTwips);

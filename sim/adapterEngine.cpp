@@ -117,7 +117,7 @@ void AdapterEngine::handleLine(std::string_view line, int64_t nowUs) {
     if (faultOn(Fault::Silent)) {
         return;
     }
-    if (faultOn(Fault::BellOnly)) {
+    if (faultOn(Fault::BellOnly) || (faultOn(Fault::Refuse) && line[0] != 'v' && line[0] != 'V')) {
         appendReply(kBell);
         return;
     }

@@ -12,6 +12,7 @@ enum class Fault {
     LowerCaseIds, // received frame lines carry lower-case hexadecimal
     Silent,       // nothing is answered or sent
     BellOnly,     // every command is answered with BELL and not carried out
+    Refuse,       // the version queries are answered, every other command and frame refused with BELL
     Garbage,      // now and then random bytes (never CR or BELL) arrive before a line
     Vanish,       // the adapter is gone for good: front ends close or fail
 };
@@ -21,11 +22,12 @@ struct FaultName {
     std::string_view name;
 };
 
-inline constexpr std::array<FaultName, 6> kFaultNames{{
+inline constexpr std::array<FaultName, 7> kFaultNames{{
     {Fault::SplitReplies, "split"},
     {Fault::LowerCaseIds, "lowercase"},
     {Fault::Silent, "silent"},
     {Fault::BellOnly, "bellonly"},
+    {Fault::Refuse, "refuse"},
     {Fault::Garbage, "garbage"},
     {Fault::Vanish, "vanish"},
 }};

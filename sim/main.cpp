@@ -92,7 +92,7 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Virtual CAN adapter on a pseudo-terminal. Prints the terminal's path, then serves the ASCII line\n"
-        "protocol until interrupted. Faults: split, lowercase, silent, bellonly, garbage, vanish."));
+        "protocol until interrupted. Faults: split, lowercase, silent, bellonly, refuse, garbage, vanish."));
     parser.addHelpOption();
     const QCommandLineOption linkOption(
         QStringLiteral("link"),
@@ -114,14 +114,18 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption tickOption(QStringLiteral("tick"),
                                         QStringLiteral("Milliseconds between output turns (default 2)."),
                                         QStringLiteral("ms"));
+    const QCommandLineOption readRateOption(
+        QStringLiteral("read-rate"),
+        QStringLiteral("Take at most n bytes a second from the host, like a slow serial line (0: no limit)."),
+        QStringLiteral("n"));
     const QCommandLineOption arrivalsOption(
         QStringLiteral("arrivals"),
         QStringLiteral(
             "On exit, write the arrival time (microseconds) and identifier of every frame the host\n"
             "sent to <file>, one per line."),
         QStringLiteral("file"));
-    parser.addOptions(
-        {linkOption, scenarioOption, rateOption, faultOption, versionOption, tickOption, arrivalsOption});
+    parser.addOptions({linkOption, scenarioOption, rateOption, faultOption, versionOption, tickOption,
+                       readRateOption, arrivalsOption});
     parser.process(app);
 
     korvel::sim::PtyAdapter adapter;
@@ -169,6 +173,16 @@ int main(int argc, char* argv[]) {
             return 2;
         }
         adapter.setTickInterval(tick);
+    }
+
+    if (parser.isSet(readRateOption)) {
+        bool ok = false;
+        const qint64 rate = parser.value(readRateOption).toLongLong(&ok);
+        if (!ok || rate < 0 || rate > 100000000) {
+            std::fprintf(stderr, "korvel-sim: --read-rate wants bytes per second from 0 to 100000000\n");
+            return 2;
+        }
+        adapter.setHostReadRate(rate);
     }
 
     const QString arrivalsPath = parser.value(arrivalsOption);

@@ -114,12 +114,46 @@ void PtyAdapter::setTickInterval(int milliseconds) {
     }
 }
 
+void PtyAdapter::setHostReadRate(int64_t bytesPerSecond) {
+    readRate_ = std::max<int64_t>(0, bytesPerSecond);
+    readBudget_ = 0;
+    budgetUs_ = nowUs_();
+    if (notifier_) {
+        notifier_->setEnabled(true);
+    }
+}
+
+size_t PtyAdapter::hostReadBudget() {
+    if (readRate_ == 0) {
+        return SIZE_MAX;
+    }
+    const int64_t now = nowUs_();
+    if (now > budgetUs_) {
+        // A tenth of a second's worth at most, as a UART's small FIFO holds no more.
+        const double cap = std::max(64.0, readRate_ / 10.0);
+        readBudget_ = std::min(cap, readBudget_ + static_cast<double>(now - budgetUs_) * readRate_ / 1e6);
+    }
+    budgetUs_ = now;
+    return static_cast<size_t>(readBudget_);
+}
+
 void PtyAdapter::readHost() {
     char buffer[4096];
     // Bounded per turn, so a host that writes without pause cannot starve the writer side.
     for (int round = 0; round < 16 && masterFd_ >= 0; ++round) {
-        const ssize_t n = ::read(masterFd_, buffer, sizeof buffer);
+        const size_t budget = hostReadBudget();
+        if (budget == 0) {
+            // Readable stays readable: listen again only once the rate allows more (see pump).
+            if (notifier_) {
+                notifier_->setEnabled(false);
+            }
+            break;
+        }
+        const ssize_t n = ::read(masterFd_, buffer, std::min(sizeof buffer, budget));
         if (n > 0) {
+            if (readRate_ > 0) {
+                readBudget_ -= static_cast<double>(n);
+            }
             engine_.hostWrite(std::string_view(buffer, static_cast<size_t>(n)), nowUs_());
             continue;
         }
@@ -145,6 +179,9 @@ void PtyAdapter::pump() {
     if (engine_.vanished()) {
         vanish();
         return;
+    }
+    if (notifier_ && !notifier_->isEnabled() && hostReadBudget() > 0) {
+        notifier_->setEnabled(true);
     }
     const size_t chunk = engine_.nextChunkLimit();
     while (engine_.pendingHostBytes() > 0) {

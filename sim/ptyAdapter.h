@@ -41,12 +41,17 @@ public:
     void pump();
     // Closes both ends as an unplugged adapter would; a connected host sees an error or end of file.
     void vanish();
+    // Takes at most this many bytes a second from the host, as an adapter on a slow serial line does, so the
+    // host's writes back up in the terminal; 0 (the default) takes everything at once.
+    void setHostReadRate(int64_t bytesPerSecond);
 
 signals:
     void vanished();
 
 private:
     void readHost();
+    // Bytes the host may still send under the read rate, brought up to now.
+    size_t hostReadBudget();
     void fail(const QString& what);
     void closeBothEnds();
 
@@ -58,6 +63,9 @@ private:
     QString error_;
     QSocketNotifier* notifier_ = nullptr;
     QTimer* timer_ = nullptr;
+    int64_t readRate_ = 0;
+    double readBudget_ = 0;
+    int64_t budgetUs_ = 0;
 };
 
 } // namespace korvel::sim

@@ -119,7 +119,7 @@ public:
         if (d == "fault") {
             const auto fault = w.size() == 2 ? faultFromName(w[1]) : std::nullopt;
             if (!fault) {
-                return "unknown fault (split, lowercase, silent, bellonly, garbage, vanish)";
+                return "unknown fault (split, lowercase, silent, bellonly, refuse, garbage, vanish)";
             }
             s_.faults.push_back(*fault);
             return {};

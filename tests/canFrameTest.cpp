@@ -114,15 +114,34 @@ TEST(FrameDecoding, KeepsLowerCaseIdentifiersAsTheyCame) {
     EXPECT_EQ(decode("T1abcdef00").idText, "1abcdef0");
 }
 
-TEST(FrameDecoding, ShortAndMalformedLinesGiveEmptyPiecesNeverACrash) {
-    const CanFrame shortData = decode("t12331122");
-    EXPECT_EQ(shortData.dataText, "11 22 ");
-    EXPECT_EQ(decode("t").idText, "");
-    EXPECT_EQ(decode("t12").idText, "12");
-    EXPECT_EQ(decode("t123x").dlc, 0);
-    // A length code above eight reads eight bytes.
-    EXPECT_EQ(decode("t1239" + std::string(16, '1')).dataText, "11 11 11 11 11 11 11 11");
-    EXPECT_EQ(decode("t1232AABBzz!!").timestampMs, 0);
+// A damaged line from an adapter must not become a frame that a recording would later replay.
+TEST(FrameDecoding, OnlyWellFormedLinesAreFrames) {
+    for (std::string_view line : {"t",
+                                  "t12",
+                                  "t123",
+                                  "t12G0",
+                                  "t0",
+                                  "t1233AABB",
+                                  "t1232AABBzz!!",
+                                  "t1232AABB123",
+                                  "t1232AABB12345",
+                                  "t1232ZZ22",
+                                  "t1239111111111111111111",
+                                  "t8000",
+                                  "TFFFFFFFF0",
+                                  "T1FFFFFFFF0",
+                                  "T123456780AAA",
+                                  "r123",
+                                  "r1231AA",
+                                  "r1230123",
+                                  "R1234567",
+                                  "t1232AABB ",
+                                  " t1230"})
+        EXPECT_FALSE(decodeFrameLine(line, '.').has_value()) << line;
+    EXPECT_EQ(decode("t7FF0").idText, "7FF");
+    EXPECT_EQ(decode("T1FFFFFFF0").idText, "1FFFFFFF");
+    EXPECT_EQ(decode("t1232aabb").dataText, "aa bb");
+    EXPECT_EQ(decode("t1232AABB0001").timestampMs, 1);
 }
 
 TEST(FrameDecoding, IgnoresEverythingThatIsNotAFrameLine) {

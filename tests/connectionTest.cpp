@@ -127,6 +127,22 @@ TEST_P(AsciiConnectionTest, AnAdapterThatVanishesIsReportedOnceAndClosed) {
     EXPECT_FALSE(basGlobal.isConnected);
 }
 
+// A BELL to the version queries is "not responding"; a BELL to the bitrate or to both opens means the adapter
+// is not receiving, which must never end in "Connected". The sequence still sends every command.
+TEST_P(AsciiConnectionTest, AnAdapterThatRefusesTheBitrateOrTheOpenIsNotConnected) {
+    engine().setFault(sim::Fault::Refuse, true);
+    link->connectCommand();
+    EXPECT_FALSE(basGlobal.isConnected);
+    EXPECT_FALSE(window.pollTimer);
+    EXPECT_THAT(prompts.log.messages, ElementsAre("CAN Interface refused the bitrate command S6!"));
+    const Log log = adapterLog();
+    const int repeats = GetParam() == deviceCom ? 3 : 1;
+    ASSERT_GE(log.size(), 2U + repeats);
+    EXPECT_EQ(log[1 + static_cast<std::size_t>(repeats)], "S6");
+    EXPECT_EQ(log.back(), "C");
+    EXPECT_EQ(window.panel1.last(), "Not Connected");
+}
+
 TEST_P(AsciiConnectionTest, ConnectingToABusyBusLosesNoFrame) {
     // Traffic starts with the first open command, so frames meet the repeated open and its replies.
     engine().setRate(20000);
@@ -238,6 +254,37 @@ TEST_F(ConnectionTest, BellOnlyAdapterOnSerialRetriesAndOnUsbSendsOnce) {
     link->connectCommand();
     EXPECT_THAT(ftdiEngine()->commandLog(), ElementsAre("v", "V", "C"));
     EXPECT_THAT(prompts.log.messages, ElementsAre("CAN Interface not responding!"));
+}
+
+// A serial adapter that reads slower than frames are sent fills the port: writes wait in the port, and past
+// a bound a frame is dropped and counted. Only a device that is really gone ends the link.
+TEST_F(ConnectionTest, ASlowSerialAdapterIsNeverTakenForALostOne) {
+    useDevice(deviceCom);
+    link->connectCommand();
+    ASSERT_TRUE(basGlobal.isConnected);
+    int reports = 0;
+    QObject::connect(&link->transport(), &LinkTransport::adapterVanished, [&reports] { ++reports; });
+    pty->setHostReadRate(1); // next to nothing: the terminal and then the port fill up
+    engine().clearCommandLog();
+    int sent = 0;
+    int dropped = 0;
+    for (int i = 0; i < 20000; ++i) {
+        (link->transmit("123", "8", "11 22 33 44 55 66 77 88") ? sent : dropped) += 1;
+        if (i % 500 == 0)
+            QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(reports, 0);
+    EXPECT_FALSE(link->transport().adapterLost());
+    EXPECT_GT(dropped, 0);
+    EXPECT_EQ(link->transport().counters().notSent, static_cast<uint64_t>(dropped));
+    EXPECT_LE(link->transport().pendingSerialBytes(), LinkTransport::kMaxSerialBacklog);
+
+    // Once the adapter reads again, every frame that counted as sent arrives whole.
+    pty->setHostReadRate(0);
+    for (int i = 0; i < 2000 && engine().framesTransmittedByHost() < static_cast<uint64_t>(sent); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(engine().framesTransmittedByHost(), static_cast<uint64_t>(sent));
+    EXPECT_EQ(reports, 0);
 }
 
 TEST_F(ConnectionTest, NoDeviceChosen) {

@@ -69,6 +69,7 @@ struct Calls {
     std::vector<std::string> remoteRequests;
     std::string tracer;
     int tracerAppends = 0;
+    std::vector<int> refusedTags;
 };
 
 class ReceivePollTest : public ::testing::Test {
@@ -91,6 +92,9 @@ protected:
         hooks.appendTracerText = [this](std::string_view text) {
             calls.tracer += text;
             ++calls.tracerAppends;
+        };
+        hooks.frameRefused = [this](int tag) {
+            calls.refusedTags.push_back(tag);
         };
         poll = std::make_unique<ReceivePoll>(basGlobal, transport, model, std::move(hooks));
         rowLastTimesAscii.clear();
@@ -137,7 +141,7 @@ TEST_F(ReceivePollTest, FoldsFramesIntoRowsWithPeriodAndCount) {
 }
 
 TEST_F(ReceivePollTest, ThreeFramesOfOnePairKeepTheNewestAndLengthsMakeRows) {
-    pollWith("t12310100\rt12310200\rt12310300\rt1238AABBCCDDEEFF0011\r");
+    pollWith("t123101\rt123102\rt123103\rt1238AABBCCDDEEFF0011\r");
     ASSERT_EQ(model.rowCount(), 2);
     EXPECT_EQ(row(1).data, "03"); // newest first, so the newest frame made the entry
     EXPECT_EQ(row(1).count, 3U);
@@ -208,6 +212,26 @@ TEST_F(ReceivePollTest, NoTextKeepsThePendingLineAndASplitLineWaitsForItsCr) {
     pollWith("122\r");
     ASSERT_EQ(model.rowCount(), 1);
     EXPECT_EQ(row(0).data, "11 22");
+}
+
+// A damaged line must not become a frame that a recording later replays; it is counted for the user.
+TEST_F(ReceivePollTest, DamagedLinesAreDroppedAndCountedAndAnswersMatchTheFramesInOrder) {
+    pollWith("t12G0\rt\rT1FFFFFFFF0\rt1232ZZ22\rt1230ABCDE\rt4560\rz\r");
+    ASSERT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(row(0).id, "456");
+    EXPECT_EQ(transport.counters().malformed, 5U);
+
+    // An answer with no frame waiting (a late command reply) counts nothing.
+    pollWith("\a");
+    EXPECT_EQ(transport.counters().refused, 0U);
+    // Three frames out: the adapter takes the first, refuses the second, takes the third.
+    for (int tag : {7, 8, 9})
+        ASSERT_TRUE(transport.writeFrame("123", "1", "AA", tag));
+    pollWith("z\r\az\r");
+    EXPECT_THAT(calls.refusedTags, ElementsAre(8));
+    EXPECT_EQ(transport.counters().refused, 1U);
+    EXPECT_EQ(linkTroubleText(transport.counters()), "Refused: 1  Bad lines: 5");
+    EXPECT_EQ(linkTroubleText({}), "");
 }
 
 TEST_F(ReceivePollTest, AnAdapterThatDisappearsFailsThePoll) {

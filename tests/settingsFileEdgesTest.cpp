@@ -2,13 +2,13 @@
 // not fit, and window geometry that lies off every screen.
 
 #include "app/frMain.h"
-#include "settings/settingsStore.h"
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
 #include "core/textFile.h"
 #include "receive/detailsData.h"
 #include "receive/frDetails.h"
 #include "receive/monitorModel.h"
+#include "settings/settingsStore.h"
 #include "support/fileSizeLimit.h"
 #include "support/fileText.h"
 #include "support/mainWindowFixture.h"
@@ -133,6 +133,10 @@ TEST(SettingsStoreEdges, HugeOrDistantGeometryIsKeptOnAScreen) {
     // Sizes of zero or less still give a window.
     EXPECT_EQ(rect(0, 0, 15, -5).size(), QSize(1, 1));
     EXPECT_EQ(placementRect({0, 0, 0, 1440, 1440}, 0, {primary}).size(), QSize(96, 96));
+    // The window's minimum wins over a smaller stored size, and over a smaller screen.
+    EXPECT_EQ(placementRect({0, 0, 0, 15, 15}, 96, {primary}, QSize(400, 300)), QRect(0, 0, 400, 300));
+    EXPECT_EQ(placementRect({0, 0, 0, 15, 15}, 96, {QRect(0, 0, 320, 200)}, QSize(400, 300)).size(),
+              QSize(400, 300));
 }
 
 namespace {
@@ -196,7 +200,15 @@ TEST_F(SettingsFileWindowTest, AFullDiskAtQuitKeepsTheOldSettingsAndSaysSo) {
     EXPECT_GT(prompts.log.messages[0].size(), expected.size()); // the reason follows
 }
 
-TEST_F(SettingsFileWindowTest, HugeStoredGeometryOpensTheWindowOnTheScreen) {
+TEST_F(SettingsFileWindowTest, StoredGeometryOpensTheWindowOnTheScreenAndNoSmallerThanItsMinimum) {
+    writeFile(basGlobal.iniPath, "[Position]\r\nTop=300\r\nLeft=300\r\nWidth=15\r\nHeight=15\r\n");
+    auto tiny = openWindow();
+    const QSize minimum = tiny->minimumSizeHint();
+    EXPECT_GT(minimum.height(), 50);
+    EXPECT_GE(tiny->geometry().width(), minimum.width());
+    EXPECT_GE(tiny->geometry().height(), minimum.height());
+    tiny->close();
+
     for (const char* size : {"20000000", "2000000000", "99999999999"}) {
         SCOPED_TRACE(size);
         writeFile(basGlobal.iniPath,

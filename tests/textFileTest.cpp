@@ -1,4 +1,5 @@
 #include "core/textFile.h"
+#include "core/fileSizeSignal.h"
 
 #include "support/fileSizeLimit.h"
 #include "support/tempDir.h"
@@ -6,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace korvel {
 namespace {
@@ -33,6 +37,28 @@ TEST(TextFileSave, AFullDiskKeepsTheOldFileWholeAndSaysWhy) {
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(saveFailedText(path, error), "Can't save " + path + "!\n" + error);
     }
+}
+
+// Under `ulimit -f` the default action of the limit's signal ends the program; after start-up's set-up the
+// save fails and says so instead. Run in a child, so the test runner survives without the set-up.
+TEST(TextFileSave, AFileSizeLimitFailsTheSaveInsteadOfEndingTheProgram) {
+    test::TempDir dir;
+    const std::string path = dir.file("big.trc");
+    ASSERT_TRUE(writeTextFileAtomically(path, "old"));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        letOversizedWritesFail();
+        rlimit limited{};
+        getrlimit(RLIMIT_FSIZE, &limited);
+        limited.rlim_cur = 8;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        _exit(writeTextFileAtomically(path, std::string(100, 'n')) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child ended with status " << status;
+    EXPECT_EQ(fileBytes(path), "old");
 }
 
 TEST(TextFileSave, AFolderThatCannotBeWrittenIsReported) {
