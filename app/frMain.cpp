@@ -269,6 +269,13 @@ void frMain::buildStatusBar() {
     lblLinkTrouble->setFrameShadow(QFrame::Sunken);
     lblLinkTrouble->hide();
     bar->addPermanentWidget(lblLinkTrouble);
+    lblRecordingRoom = new QLabel;
+    lblRecordingRoom->setObjectName(QStringLiteral("lblRecordingRoom"));
+    lblRecordingRoom->setAccessibleName(QStringLiteral("Recording limit"));
+    lblRecordingRoom->setFrameShape(QFrame::StyledPanel);
+    lblRecordingRoom->setFrameShadow(QFrame::Sunken);
+    lblRecordingRoom->hide();
+    bar->addPermanentWidget(lblRecordingRoom);
     setStatusText(1, QStringLiteral("Not Connected"));
     setStatusText(3, QStringLiteral("Filter: Off"));
     setStatusText(4, QStringLiteral("Listen only"));

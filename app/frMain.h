@@ -71,6 +71,8 @@ public:
     void pollTick();
     // The link's trouble counts in their status bar panel, shown only while one is above 0.
     void showLinkTrouble();
+    // After a recording poll: the warning while the Tracer is nearly full, and the stop at its limit.
+    void watchRecordingRoom();
 
     [[nodiscard]] TracerEdit* tracer() const { return txtTracer; }
 
@@ -154,6 +156,7 @@ private:
     std::map<QString, QAction*> toolbarActions_;
     std::array<QLabel*, 4> statusPanels_{};
     QLabel* lblLinkTrouble = nullptr;
+    QLabel* lblRecordingRoom = nullptr;
     std::string linkTroubleShown_;
 
     // Receive pane

@@ -14,6 +14,7 @@
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
+#include "receive/recordingLimit.h"
 #include "receive/tracerView.h"
 #include "settings/settingsLocation.h"
 #include "transmit/transmitPane.h"
@@ -220,6 +221,11 @@ void frMain::settingsCommand() {
 }
 
 void frMain::toggleRecording() {
+    if (!basGlobal.isRecording && recordingRoom(tracerView_->lines().textBytes(),
+                                                basGlobal.recordingLimitBytes) == RecordingRoom::full) {
+        prompts().critical(QString::fromStdString(recordingFullText(basGlobal.recordingLimitBytes)));
+        return;
+    }
     basGlobal.isRecording = !basGlobal.isRecording;
     if (basGlobal.isRecording) {
         setButtonPicture(QStringLiteral("record"), QStringLiteral("pause"));

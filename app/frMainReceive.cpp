@@ -13,6 +13,7 @@
 #include "receive/monitorFold.h"
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
+#include "receive/recordingLimit.h"
 #include "receive/tracerView.h"
 #include "transmit/transmitList.h"
 #include "transmit/transmitPane.h"
@@ -40,6 +41,7 @@ void frMain::setUpReceive() {
     };
     hooks.appendTracerText = [this](std::string_view text) {
         tracerView_->appendTracerText(text);
+        watchRecordingRoom();
     };
     hooks.refreshDetails = [this] {
         refreshDetails(details_, *monitorModel_, selectedMonitorRow(), basGlobal.hasOption(optTracerMode));
@@ -70,6 +72,21 @@ void frMain::pollTick() {
     showLinkTrouble();
     if (basGlobal.isConnected)
         tiCAN->start();
+}
+
+void frMain::watchRecordingRoom() {
+    const RecordingRoom room = recordingRoom(tracerView_->lines().textBytes(), basGlobal.recordingLimitBytes);
+    lblRecordingRoom->setVisible(room != RecordingRoom::plenty);
+    if (room == RecordingRoom::plenty)
+        return;
+    lblRecordingRoom->setText(QString::fromStdString(recordingNearlyFullText(basGlobal.recordingLimitBytes)));
+    if (room == RecordingRoom::full && basGlobal.isRecording) {
+        // Frames go on to the Monitor; the message waits for the event loop, so the poll is not held.
+        toggleRecording();
+        QTimer::singleShot(0, this, [] {
+            prompts().critical(QString::fromStdString(recordingFullText(basGlobal.recordingLimitBytes)));
+        });
+    }
 }
 
 void frMain::showLinkTrouble() {
@@ -128,9 +145,11 @@ void frMain::openCommentFor(int row) {
 }
 
 void frMain::clearReceiveView() {
-    if (basGlobal.hasOption(optTracerMode))
+    if (basGlobal.hasOption(optTracerMode)) {
         tracerView_->clearWithQuestion();
-    else
+        lblRecordingRoom->setVisible(recordingRoom(tracerView_->lines().textBytes(),
+                                                   basGlobal.recordingLimitBytes) != RecordingRoom::plenty);
+    } else
         monitorModel_->clear();
 }
 

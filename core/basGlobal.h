@@ -41,6 +41,11 @@ enum DeviceKind : int {
 inline constexpr std::array<const char*, 5> kDeviceNames{"Select CAN Device", "COM", "USB", "PEAKUSB",
                                                          "SocketCAN"};
 
+// 4 GiB of trace text, about 95 million lines: hours of a full bus, a sixth of a 24 GiB machine.
+inline constexpr int64_t kDefaultRecordingLimitBytes = 4096LL * 1024 * 1024;
+// A limit read from the settings file is kept within 1 MiB and 1 TiB.
+inline constexpr int32_t kMaxRecordingLimitMB = 1024 * 1024;
+
 struct GlobalState {
     std::string iniPath;
     int32_t options = 0;
@@ -70,6 +75,8 @@ struct GlobalState {
     bool txAnyTriggerMode = false;
     bool txEditorLoading = false;
     char decimalSeparator = '.';
+    // The most trace text a recording may hold, in bytes ([Recording] LimitMB).
+    int64_t recordingLimitBytes = kDefaultRecordingLimitBytes;
 
     [[nodiscard]] bool hasOption(int32_t bit) const { return (options & bit) != 0; }
     void setOption(int32_t bit, bool on) { options = on ? (options | bit) : (options & ~bit); }

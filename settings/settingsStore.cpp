@@ -69,6 +69,10 @@ LoadedPlacement loadSettingsFrom(const IniDocument& ini, GlobalState& state) {
         loaded.placement.windowState = (windowState < 0 || windowState > 2) ? 0 : windowState;
     }
     loaded.split = iniInteger(ini, kPosition, "Split", 0);
+    // Only read: a file without the section keeps the default and is written back without it.
+    const int32_t limitMB =
+        iniInteger(ini, "Recording", "LimitMB", static_cast<int32_t>(kDefaultRecordingLimitBytes >> 20));
+    state.recordingLimitBytes = int64_t{std::clamp(limitMB, 1, kMaxRecordingLimitMB)} << 20;
     return loaded;
 }
 

@@ -4,11 +4,14 @@
 #include "app/frMain.h"
 #include "core/basGlobal.h"
 #include "link/frmSettings.h"
+#include "receive/tracerStore.h"
+#include "receive/tracerView.h"
 #include "support/mainWindowFixture.h"
 #include "support/settingsDialogFixture.h"
 #include "support/socketPairSeam.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -125,4 +128,36 @@ TEST_F(SocketCanWindowTest, AStoredInterfaceThatIsGoneGivesTheCannotOpenMessage)
     EXPECT_EQ(window->statusText(1), "Not Connected");
     EXPECT_TRUE(child<QPushButton>(*window, "cmdSend") != nullptr);
     EXPECT_FALSE(child<QPushButton>(*window, "cmdSend")->isEnabled());
+}
+
+// An unattended recording must not eat the machine: a warning from 90 % of the limit, then recording stops
+// with a message, frames go on to the Monitor, and recording cannot start again until there is room.
+TEST_F(SocketCanWindowTest, ARecordingWarnsNearItsLimitThenStopsAndSaysSo) {
+    basGlobal.recordingLimitBytes = 1000;
+    window->runToolbarCommand(QStringLiteral("connect"));
+    ASSERT_TRUE(basGlobal.isConnected);
+    window->runToolbarCommand(QStringLiteral("record"));
+    ASSERT_TRUE(basGlobal.isRecording);
+    auto* room = child<QLabel>(*window, "lblRecordingRoom");
+    EXPECT_FALSE(room->isVisibleTo(window.get()));
+    bool warned = false;
+    for (int i = 0; i < 100 && basGlobal.isRecording; ++i) {
+        warned = warned || room->isVisibleTo(window.get());
+        bus.send(0x100, {1, 2, 3, 4, 5, 6, 7, 8});
+        window->pollTick();
+    }
+    EXPECT_TRUE(warned);
+    EXPECT_FALSE(basGlobal.isRecording);
+    EXPECT_GE(window->tracerView()->lines().textBytes(), 1000U);
+    EXPECT_LT(window->tracerView()->lines().textBytes(), 1200U);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(prompts.log.messages.size(), 1);
+    EXPECT_TRUE(prompts.log.messages[0].startsWith("Recording stopped: the Tracer holds 0.0009537 MB"));
+
+    bus.send(0x200, {1});
+    window->pollTick();
+    EXPECT_EQ(monitor().rowCount(), 1);
+    window->runToolbarCommand(QStringLiteral("record"));
+    EXPECT_FALSE(basGlobal.isRecording);
+    EXPECT_EQ(prompts.log.messages.size(), 2);
 }
