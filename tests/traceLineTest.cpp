@@ -121,7 +121,7 @@ TEST(TraceLine, RefusesEveryMalformedLine) {
              "01.234 123 1 1",                          // data byte of one digit
              "01.234 800 0",                            // standard identifier past 7FF
              "01.234 20000000 0",                       // extended identifier past 29 bits
-             "01.234 123456789 0",                      // nine digits
+             "01.234 012345678 0",                      // nine digits, though the value fits
              "1.2.3 123 0",                             // two separators
              "AB 123 0",                                // time not a number
              ",  123 0",                                // time without a digit
