@@ -3,10 +3,13 @@
 #include "app/frMain.h"
 #include "core/basGlobal.h"
 #include "link/connection.h"
+#include "receive/tracerEdit.h"
 #include "receive/tracerView.h"
 #include "traces/replay.h"
 
 #include <QAction>
+
+#include <algorithm>
 
 namespace korvel {
 
@@ -20,14 +23,12 @@ constexpr std::size_t kMaxPendingSerialBytes = 64 * 1024;
 
 void frMain::setUpReplay() {
     ReplayScript script;
-    script.lineCount = [this] {
-        return tracerView_->lineCount();
+    script.lines = [this]() -> const TracerStore& {
+        return tracerView_->lines();
     };
-    script.lineText = [this](int index) {
-        return tracerView_->lineText(index);
-    };
-    script.caretLine = [this] {
-        return tracerView_->caretLine();
+    // As a click does, the line where the selection starts counts, not where a drag ended.
+    script.selectionStartLine = [this] {
+        return std::min(txtTracer->anchor(), txtTracer->caret()).line;
     };
     script.selectLine = [this](int index) {
         tracerView_->selectLine(index);

@@ -51,14 +51,14 @@ void BM_ReplayTiming(benchmark::State& state) {
             timeMs += gapMs(random);
         }
 
+        TracerStore store;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            store.append((i ? "\r\n" : "") + lines[i]);
         ReplayScript script;
-        script.lineCount = [&] {
-            return static_cast<int>(lines.size());
+        script.lines = [&]() -> const TracerStore& {
+            return store;
         };
-        script.lineText = [&](int i) {
-            return lines[static_cast<std::size_t>(i)];
-        };
-        script.caretLine = [] {
+        script.selectionStartLine = [] {
             return 0;
         };
         script.selectLine = [](int) {

@@ -102,6 +102,13 @@ TEST(LogWriting, AscHasItsHeaderAndFixedColumns) {
                           "End TriggerBlock\r\n");
     EXPECT_EQ(ascDateText(QDateTime(QDate(2026, 12, 8), QTime(15, 4, 5, 60))),
               "Tue Dec 08 03:04:05.060 pm 2026");
+    // The hours 00 and 12 are written as 12, in the date line and in the block's first line alike.
+    const std::string midnight = logTextFromTracer(LogFormat::asc, std::string_view(),
+                                                   ascDateText(QDateTime(QDate(2026, 12, 8), QTime(0, 30))))
+                                     .text;
+    EXPECT_NE(midnight.find("date Tue Dec 08 12:30:00.000 am 2026\r\n"), std::string::npos);
+    EXPECT_NE(midnight.find("Begin Triggerblock Tue Dec 08 12:30:00.000 am 2026\r\n"), std::string::npos);
+    EXPECT_EQ(ascDateText(QDateTime(QDate(2026, 12, 8), QTime(12, 0))), "Tue Dec 08 12:00:00.000 pm 2026");
 }
 
 TEST(LogWriting, LinesThatHoldNoFrameAreCountedNotWritten) {

@@ -30,14 +30,16 @@ protected:
     // The Tracer's text as lines; the caret in `caret`, highlights recorded.
     TraceReplay makeReplay() {
         ReplayScript script;
-        script.lineCount = [this] {
-            return static_cast<int>(lines.size());
+        script.lines = [this]() -> const TracerStore& {
+            if (lines != shownLines) {
+                shownLines = lines;
+                shown.clear();
+                for (std::size_t i = 0; i < lines.size(); ++i)
+                    shown.append((i ? "\r\n" : "") + lines[i]);
+            }
+            return shown;
         };
-        script.lineText = [this](int i) {
-            return i >= 0 && i < static_cast<int>(lines.size()) ? lines[static_cast<std::size_t>(i)]
-                                                                : std::string();
-        };
-        script.caretLine = [this] {
+        script.selectionStartLine = [this] {
             return caret;
         };
         script.selectLine = [this](int i) {
@@ -72,6 +74,8 @@ protected:
     test::PromptsScope prompts;
     double clock = 5000.0;
     std::vector<std::string> lines;
+    std::vector<std::string> shownLines{""};
+    TracerStore shown;
     int caret = 0;
     std::vector<int> highlights;
     std::vector<std::string> sent;
@@ -192,10 +196,11 @@ TEST_F(ReplayTest, NothingIsSentWhileNotConnected) {
     EXPECT_EQ(play(replay), ReplayOutcome::finished);
     EXPECT_TRUE(sent.empty());
 
-    // A disconnect during a wait ends the play without sending the waiting line.
+    // A disconnect during a wait ends the play without sending the waiting line, which stays highlighted.
     basGlobal.isConnected = true;
     waits = 0;
-    lines = {"00.000 100 0", "09.000 200 0", ""};
+    highlights.clear();
+    lines = {"00.000 100 0", "09.000 200 0", "09.000 300 0", ""};
     setClockSeconds([this] {
         if (waits == 2)
             basGlobal.isConnected = basGlobal.isReplaying = false;
@@ -204,6 +209,23 @@ TEST_F(ReplayTest, NothingIsSentWhileNotConnected) {
     TraceReplay second = makeReplay();
     play(second);
     EXPECT_THAT(sent, ElementsAre("t1000"));
+    EXPECT_THAT(highlights, ElementsAre(1));
+}
+
+TEST_F(ReplayTest, APlaySendsTheLinesAsTheyStoodAtItsStart) {
+    lines = {"00.000 100 0", "00.000 200 0", "00.000 300 0", ""};
+    basGlobal.setOption(optLoop, true);
+    TraceReplay replay = makeReplay();
+    onSend = [this] {
+        if (sent.size() == 1)
+            lines[1] = "00.000 999 0"; // an edit, or a newly loaded trace
+        if (sent.size() == 5)
+            basGlobal.isReplaying = false;
+    };
+    play(replay);
+    EXPECT_THAT(sent, ElementsAre("t1000", "t2000", "t3000", "t1000", "t2000"));
+    // A line the Tracer no longer shows where it stood is not highlighted as the next one.
+    EXPECT_THAT(highlights, ElementsAre(2, 2));
 }
 
 TEST_F(ReplayTest, EveryLineOfALongTracerIsReplayed) {
@@ -221,13 +243,10 @@ TEST_F(ReplayTest, EveryLineOfALongTracerIsReplayed) {
     EXPECT_EQ(view.lineText(kLines + 5), "");
 
     ReplayScript script;
-    script.lineCount = [&] {
-        return view.lineCount();
+    script.lines = [&]() -> const TracerStore& {
+        return view.lines();
     };
-    script.lineText = [&](int i) {
-        return view.lineText(i);
-    };
-    script.caretLine = [&] {
+    script.selectionStartLine = [&] {
         return view.caretLine();
     };
     // Highlights are counted here; the view's own highlight is checked once below, where it is slow

@@ -107,6 +107,12 @@ TEST_F(ReplayWindowTest, StepSendsTheCaretLineAndHighlightsTheNext) {
     EXPECT_THAT(adapterGot(1), ElementsAre("t2000"));
     EXPECT_EQ(window->tracerView()->caretLine(), 2);
     EXPECT_EQ(window->tracer()->selectedText(), "00.000 300 0");
+
+    // After a drag from the first line into the third, the line where the selection starts is stepped.
+    window->tracer()->setSelection(TracerPos{0, 3}, TracerPos{2, 5});
+    window->runToolbarCommand(QStringLiteral("step"));
+    EXPECT_THAT(adapterGot(2), ElementsAre("t2000", "t1000"));
+    EXPECT_EQ(window->tracer()->selectedText(), "00.000 200 0");
 }
 
 TEST_F(ReplayWindowTest, ABadLineShowsTheMessageAndLeavesTheIdleState) {

@@ -107,7 +107,7 @@ TEST(TraceFile, SavingWhileRecordingSavesTheLinesOfTheStart) {
 TEST(TraceFile, LoadDropsTheFirstLineWhateverItHoldsAndWhateverItsLineEnd) {
     test::TempDir tmp;
     EXPECT_EQ(loaded(tmp, "10.000 123 1 AA\r\n10.500 456 0\r\n"), Lines({"10.500 456 0", ""}));
-    EXPECT_EQ(loaded(tmp, "header\nab 1\ncd 2\n"), Lines({"AB 1", "CD 2", ""})); // LF only
+    EXPECT_EQ(loaded(tmp, "header\nab 1\n\ncd 2\n"), Lines({"AB 1", "", "CD 2", ""})); // LF only
     EXPECT_EQ(loaded(tmp, "header\rab 1\rcd 2"), Lines({"AB 1", "CD 2"})); // CR only: nothing of line 2 lost
     EXPECT_EQ(loaded(tmp, "header\r\n\r\nx\n\ry"), Lines({"", "X", "", "Y"})); // mixed, empty lines kept
     EXPECT_EQ(loaded(tmp, "no line end at all"), Lines({""}));

@@ -1,7 +1,9 @@
 // Reading Tracer lines back as frames to replay, and the wire form of those frames.
 
 #include "traces/traceLine.h"
+#include "core/basGlobal.h"
 #include "link/canFrame.h"
+#include "receive/comments.h"
 #include "receive/tracerLine.h"
 
 #include <gmock/gmock.h>
@@ -55,6 +57,43 @@ TEST(TraceLine, ReadsTheLinesTheTracerWrites) {
     EXPECT_EQ(traceProtocolLine(*empty), "t0000");
 }
 
+// With a comment, the padding before it can be whole runs of five blanks, whose removal would glue the
+// comment to the length digit (length 0) or the last byte (length 5).
+TEST(TraceLine, EveryFormTheTracerWritesReadsAsItsFrameWithOrWithoutComment) {
+    const std::string list = "ID123=PUMP\r\nID1ABCDEF0=Door <ASC> <DEC>\r\n";
+    for (const bool extended : {false, true}) {
+        for (const bool remote : {false, true}) {
+            for (int dlc = 0; dlc <= 8; ++dlc) {
+                const std::string hex = remote ? "" : std::string("20414A7E0009FF4F").substr(0, 2 * dlc);
+                std::string data = remote ? "RTR" : "";
+                for (std::size_t k = 0; k < hex.size(); k += 2)
+                    data += (k ? " " : "") + hex.substr(k, 2);
+                const std::string id = extended ? "1ABCDEF0" : "123";
+                for (const int32_t options : {0, optCommentAscii, optCommentDec}) {
+                    for (const std::string& comment :
+                         {std::string(), frameComment(id, data, list, options)}) {
+                        const std::string line =
+                            tracerLine(id, extended, remote, dlc, data, "01,234", comment);
+                        const auto frame = parseTraceLine(line);
+                        ASSERT_TRUE(frame) << line;
+                        EXPECT_EQ(frame->idText, id);
+                        EXPECT_EQ(frame->isExtended, extended);
+                        EXPECT_EQ(frame->isRemote, remote);
+                        EXPECT_EQ(frame->dlc, dlc) << line;
+                        EXPECT_EQ(frame->dataHex, hex) << line;
+                    }
+                }
+            }
+        }
+    }
+    // Lines the field reading takes keep their reading, even where the comment column would tell otherwise.
+    const auto typed = parseTraceLine("00.000 123      2 11                     22 COMMENT");
+    ASSERT_TRUE(typed);
+    EXPECT_EQ(typed->dataHex, "1122");
+    // A glued comment outside the Tracer's columns is still an error.
+    EXPECT_FALSE(parseTraceLine("00.000 123 5 11 22 33 44 55PUMP"));
+}
+
 TEST(TraceLine, TypedLinesWithShortIdentifiersArePaddedToTheirKind) {
     const auto standard = parseTraceLine("1,5 7 1 AA");
     ASSERT_TRUE(standard);
@@ -82,7 +121,7 @@ TEST(TraceLine, RefusesEveryMalformedLine) {
              "01.234 123 1 1",                          // data byte of one digit
              "01.234 800 0",                            // standard identifier past 7FF
              "01.234 20000000 0",                       // extended identifier past 29 bits
-             "01.234 123456789 0",                      // nine digits
+             "01.234 012345678 0",                      // nine digits, though the value fits
              "1.2.3 123 0",                             // two separators
              "AB 123 0",                                // time not a number
              ",  123 0",                                // time without a digit

@@ -19,66 +19,85 @@ TraceReplay::TraceReplay(GlobalState& state, ReplayScript script, ReplayHooks ho
     : state_(state), script_(std::move(script)), hooks_(std::move(hooks)) {
 }
 
+namespace {
+
+// The last line to replay: the empty piece after the final line end is not a line.
+int lastLineOf(const TracerStore& lines) {
+    int count = lines.lineCount();
+    if (count > 0 && lines.line(count - 1).empty())
+        --count;
+    return count - 1;
+}
+
+} // namespace
+
 ReplayOutcome TraceReplay::replayLines(ReplayMode mode) {
     script_.focus();
+    if (mode == ReplayMode::single) {
+        const Pass pass = stepLine();
+        hooks_.wait(0);
+        return pass == Pass::failed ? ReplayOutcome::syntaxError : ReplayOutcome::finished;
+    }
+    // A play sends the lines as they stand at its start: edits during it, or a trace loaded meanwhile, are
+    // not read. The copy costs about the text's own size, for the length of the play.
+    const TracerStore lines = script_.lines();
     for (;;) {
-        const Pass pass = replayRange(mode);
+        const Pass pass = playPass(lines);
         if (pass == Pass::failed)
             return ReplayOutcome::syntaxError;
         hooks_.wait(0);
         // A pass that found nothing to send would otherwise loop without end.
-        if (mode == ReplayMode::single || pass != Pass::sentSome || !state_.hasOption(optLoop) ||
-            !state_.isReplaying)
+        if (pass != Pass::sentSome || !state_.hasOption(optLoop) || !state_.isReplaying)
             return ReplayOutcome::finished;
     }
 }
 
-TraceReplay::Pass TraceReplay::replayRange(ReplayMode mode) {
-    // The last line to replay: the empty piece after the final line end is not a line.
-    const auto lastLine = [this] {
-        int count = script_.lineCount();
-        if (count > 0 && script_.lineText(count - 1).empty())
-            --count;
-        return count - 1;
-    };
-    int last = lastLine();
-
-    if (mode == ReplayMode::single) {
-        if (last < 0) {
-            fail(-1);
-            return Pass::failed;
-        }
-        int i = script_.caretLine();
-        if (i < 0 || i > last)
-            i = 0;
-        const std::string text = script_.lineText(i);
-        if (!isSkippedTraceLine(text) && !sendTraceLine(text)) {
-            fail(i);
-            return Pass::failed;
-        }
-        if (i < last)
-            script_.selectLine(i + 1);
-        else if (state_.hasOption(optLoop))
-            script_.selectLine(0);
-        hooks_.wait(0);
-        return Pass::sentSome;
+TraceReplay::Pass TraceReplay::stepLine() {
+    const TracerStore& lines = script_.lines();
+    const int last = lastLineOf(lines);
+    if (last < 0) {
+        fail(lines, -1);
+        return Pass::failed;
     }
+    int i = script_.selectionStartLine();
+    if (i < 0 || i > last)
+        i = 0;
+    const std::string text(lines.line(i));
+    const Sent sent = isSkippedTraceLine(text) ? Sent::sent : sendTraceLine(text);
+    if (sent == Sent::failed) {
+        fail(lines, i);
+        return Pass::failed;
+    }
+    if (sent == Sent::notSent)
+        return Pass::sentNone;
+    if (i < last)
+        script_.selectLine(i + 1);
+    else if (state_.hasOption(optLoop))
+        script_.selectLine(0);
+    hooks_.wait(0);
+    return Pass::sentSome;
+}
 
+TraceReplay::Pass TraceReplay::playPass(const TracerStore& lines) {
+    const int last = lastLineOf(lines);
     // Each pass starts at once, even when its first line was recorded later than the last one.
     lastSendClock_.reset();
     bool sent = false;
     for (int i = 0; i <= last; ++i) {
-        const std::string text = script_.lineText(i);
+        const std::string_view text = lines.line(i);
         if (!isSkippedTraceLine(text)) {
-            if (!sendTraceLine(text)) {
-                fail(i);
+            const Sent result = sendTraceLine(text);
+            if (result == Sent::failed) {
+                fail(lines, i);
                 return Pass::failed;
             }
+            // The line that did not go stays highlighted as the next one.
+            if (result == Sent::notSent)
+                return Pass::stopped;
             sent = true;
         }
-        last = lastLine(); // the user may edit the Tracer while it plays
         if (i < last)
-            script_.selectLine(i + 1);
+            highlight(lines, i + 1);
         hooks_.wait(0);
         if (!state_.isReplaying)
             return Pass::stopped;
@@ -86,12 +105,12 @@ TraceReplay::Pass TraceReplay::replayRange(ReplayMode mode) {
     return sent ? Pass::sentSome : Pass::sentNone;
 }
 
-bool TraceReplay::sendTraceLine(const std::string& line) {
+TraceReplay::Sent TraceReplay::sendTraceLine(std::string_view line) {
     if (!state_.isConnected)
-        return true;
+        return Sent::notSent;
     const std::optional<TraceFrame> frame = parseTraceLine(line);
     if (!frame)
-        return false;
+        return Sent::failed;
     // The first line of a pass leaves at once; a line not later than the previous one too.
     if (lastSendClock_) {
         for (;;) {
@@ -104,16 +123,26 @@ bool TraceReplay::sendTraceLine(const std::string& line) {
         }
         // A disconnect during the wait ends the play; the waiting line has nowhere to go.
         if (!state_.isConnected)
-            return true;
+            return Sent::notSent;
     }
     lastSendClock_ = clockSeconds();
     lastLineTime_ = frame->timeSeconds;
-    return hooks_.send(*frame);
+    if (!hooks_.send(*frame))
+        return Sent::failed;
+    // The device may wait for room itself, and a disconnect there leaves the line unwritten.
+    return state_.isConnected ? Sent::sent : Sent::notSent;
 }
 
-void TraceReplay::fail(int line) {
+void TraceReplay::highlight(const TracerStore& lines, int index) {
+    // After an edit or a newly loaded trace the Tracer may show another line there; it is not the next one.
+    const TracerStore& shown = script_.lines();
+    if (&shown == &lines || shown.line(index) == lines.line(index))
+        script_.selectLine(index);
+}
+
+void TraceReplay::fail(const TracerStore& lines, int line) {
     if (line >= 0)
-        script_.selectLine(line);
+        highlight(lines, line);
     prompts().critical(QStringLiteral("Script Syntax Error!"));
 }
 

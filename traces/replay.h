@@ -4,22 +4,23 @@
 // recorded spacing in time ("play"), optionally over and over. The window hands in how to read and
 // highlight its lines, how to send a frame and how to wait, so this code includes none of it.
 
+#include "receive/tracerStore.h"
 #include "traces/traceLine.h"
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace korvel {
 
 struct GlobalState;
 
-// The Tracer as the replay sees it: its lines (the piece after the final line end included), the caret's
-// line, the highlight of one whole line, and the focus.
+// The Tracer as the replay sees it: its lines as they stand now (the piece after the final line end
+// included), the line where its selection starts, the highlight of one whole line, and the focus.
 struct ReplayScript {
-    std::function<int()> lineCount;
-    std::function<std::string(int index)> lineText;
-    std::function<int()> caretLine;
+    std::function<const TracerStore&()> lines;
+    std::function<int()> selectionStartLine;
     std::function<void(int index)> selectLine;
     std::function<void()> focus;
 };
@@ -41,16 +42,20 @@ public:
     // Replays and, on a line that cannot be parsed or sent, shows "Script Syntax Error!", highlights that
     // line and returns syntaxError; the lines before it have been sent.
     ReplayOutcome replayLines(ReplayMode mode);
-    // Parses, paces and sends one line while connected; false on a failure.
-    bool sendTraceLine(const std::string& line);
+    enum class Sent { sent, notSent, failed };
+    // Parses, paces and sends one line; notSent while not connected or when the link is lost during the wait.
+    Sent sendTraceLine(std::string_view line);
 
     // Longest single wait, so a stop click or a disconnect is noticed at once.
     static constexpr double kWaitSliceSeconds = 0.01;
 
 private:
     enum class Pass { sentSome, sentNone, failed, stopped };
-    Pass replayRange(ReplayMode mode);
-    void fail(int line);
+    Pass stepLine();
+    Pass playPass(const TracerStore& lines);
+    // Highlights line `index` of `lines` where the Tracer still shows it there.
+    void highlight(const TracerStore& lines, int index);
+    void fail(const TracerStore& lines, int line);
 
     GlobalState& state_;
     ReplayScript script_;

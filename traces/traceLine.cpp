@@ -1,6 +1,7 @@
 #include "traces/traceLine.h"
 
 #include "core/numberText.h"
+#include "receive/tracerLine.h"
 
 #include <vector>
 
@@ -72,15 +73,21 @@ std::optional<double> readTime(std::string_view text) {
     return whole + fraction;
 }
 
-} // namespace
-
-bool isSkippedTraceLine(std::string_view line) {
-    return line.size() <= 1 || line.find_first_not_of(' ') == std::string_view::npos;
+// The part of a line in the Tracer's layout that stands before its comment column; the line itself when it
+// is not in that layout or has no comment. The columns are found from the end of the time field.
+std::string_view beforeCommentColumn(std::string_view line) {
+    const std::size_t timeEnd = line.find(' ');
+    if (timeEnd == std::string_view::npos)
+        return line;
+    const std::size_t dlcColumn = timeEnd + 1 + kTracerIdWidth;
+    const std::size_t commentColumn = dlcColumn + 2 + kTracerDataWidth;
+    if (line.size() <= commentColumn || line[dlcColumn - 1] != ' ' || line[dlcColumn] < '0' ||
+        line[dlcColumn] > '8' || line[dlcColumn + 1] != ' ')
+        return line;
+    return line.substr(0, commentColumn);
 }
 
-std::optional<TraceFrame> parseTraceLine(std::string_view line) {
-    if (!line.empty() && line.front() == '\n')
-        line.remove_prefix(1);
+std::optional<TraceFrame> parseFields(std::string_view line) {
     const std::string compact = removeBlankRuns(line);
     const std::vector<std::string_view> fields = splitAtBlanks(compact);
     if (fields.size() < 3)
@@ -121,6 +128,23 @@ std::optional<TraceFrame> parseTraceLine(std::string_view line) {
         frame.dataHex += byte;
     }
     return frame;
+}
+
+} // namespace
+
+bool isSkippedTraceLine(std::string_view line) {
+    return line.size() <= 1 || line.find_first_not_of(' ') == std::string_view::npos;
+}
+
+std::optional<TraceFrame> parseTraceLine(std::string_view line) {
+    if (!line.empty() && line.front() == '\n')
+        line.remove_prefix(1);
+    if (auto frame = parseFields(line))
+        return frame;
+    // The Tracer pads the data column up to the comment; where that padding is whole runs of five blanks,
+    // their removal glues the comment to the length digit or the last byte ("0PUMP", "55PUMP").
+    const std::string_view fields = beforeCommentColumn(line);
+    return fields.size() < line.size() ? parseFields(fields) : std::nullopt;
 }
 
 std::string traceProtocolLine(const TraceFrame& frame) {

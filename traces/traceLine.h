@@ -2,7 +2,9 @@
 
 // A Tracer line read back as a frame to replay: runs of five blanks removed, then fields at single blanks:
 // time, identifier, length digit, then "RTR" or the data bytes; further fields (the comment) are ignored.
-// Only a line that makes a well-formed frame is accepted, so nothing malformed reaches an adapter.
+// A line in the Tracer's own layout that does not read so is read again without its comment column, so
+// every line the Tracer writes replays as its frame. Only a line that makes a well-formed frame is
+// accepted, so nothing malformed reaches an adapter.
 
 #include "link/canFrame.h"
 
