@@ -88,6 +88,12 @@ public:
     int frameAnswered(bool refused);
     // A damaged frame line from the adapter, dropped by the receive path.
     void countMalformedLine() { ++counters_.malformed; }
+    // False while a slow serial adapter is so far behind that a frame would be dropped.
+    [[nodiscard]] bool hasRoomForFrame() const {
+        return pendingSerialBytes() + kLongestFrameLine <= kMaxSerialBacklog;
+    }
+    // A frame its sender dropped for want of room.
+    void countFrameNotSent() { ++counters_.notSent; }
     [[nodiscard]] const LinkCounters& counters() const { return counters_; }
     // One PEAK message; false when the library refused it.
     bool writePeakMessage(const PeakMessage& message);
@@ -117,6 +123,8 @@ public:
     // Bytes a slow serial adapter may be behind before a frame is dropped: a third of a second at 115,200
     // baud, so a backlog never delays what follows by more than that.
     static constexpr std::size_t kMaxSerialBacklog = 4096;
+    // "T", 8 identifier digits, the DLC, 16 data digits and the CR.
+    static constexpr std::size_t kLongestFrameLine = 27;
     // Frames remembered while their answer is awaited; an adapter that never answers cannot grow it.
     static constexpr std::size_t kMaxAwaitedAnswers = 4096;
 

@@ -156,3 +156,20 @@ TEST_F(ReplayWindowTest, LeavingTheTracerWhileRecordingGivesTheReplayButtonsBack
     EXPECT_EQ(picture("record"), "record");
     expectIdle();
 }
+
+// A real serial adapter may take its bytes slower than a recording plays: the lines wait for room in the
+// port, and none becomes "Script Syntax Error!" or "Disconnected!".
+TEST_F(ReplayWindowTest, APlayToASlowAdapterWaitsForRoomAndSendsEveryLine) {
+    std::string text;
+    for (int i = 0; i < 5000; ++i)
+        text += "00.000 123 8 11 22 33 44 55 66 77 88\r\n";
+    setTracer(text);
+    adapter.setHostReadRate(200000); // 110 kB, more than the terminal holds, take half a second
+    window->runToolbarCommand(QStringLiteral("play"));
+    expectIdle();
+    EXPECT_TRUE(prompts.log.messages.isEmpty());
+    EXPECT_TRUE(basGlobal.isConnected);
+    adapter.setHostReadRate(0);
+    EXPECT_EQ(adapterGot(5000).size(), 5000U);
+    EXPECT_EQ(window->link().transport().counters().notSent, 0U);
+}
