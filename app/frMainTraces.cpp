@@ -65,6 +65,16 @@ void frMain::saveTrace() {
         txtTracer->setSelection(TracerPos{}, TracerPos{});
         return;
     }
+    // A trace larger than Korvel loads back would be a file the user cannot open again here.
+    const std::int64_t loadLimit = traceLoadLimitBytes(basGlobal.recordingLimitBytes);
+    if (static_cast<std::int64_t>(tracerView_->lines().memoryBytes()) > loadLimit &&
+        !prompts().confirm(QStringLiteral("Korvel"),
+                           QString::fromStdString("This trace is larger than Korvel can load again (" +
+                                                  std::to_string(loadLimit >> 20) +
+                                                  " MB, a quarter more than the recording limit). Save it "
+                                                  "anyway?"),
+                           PromptIcon::question))
+        return;
     std::string error;
     bool saved = false;
     {
@@ -96,7 +106,8 @@ void frMain::loadTrace() {
     bool read = false;
     {
         const TraceProgressDialog progress(QStringLiteral("Loading trace..."), this);
-        read = loadTraceFile(basGlobal.lastFileName, loaded, error, progress.callback());
+        read = loadTraceFile(basGlobal.lastFileName, loaded, error, progress.callback(),
+                             traceLoadLimitBytes(basGlobal.recordingLimitBytes));
     }
     if (!read) {
         prompts().critical(QString::fromStdString(readFailedText(basGlobal.lastFileName, error)));

@@ -28,6 +28,11 @@ public:
         return bytes_ + 2 * static_cast<std::size_t>(lineCount_ - 1);
     }
 
+    // What the lines take in memory, near enough: their bytes and the four-byte end of each.
+    [[nodiscard]] std::size_t memoryBytes() const {
+        return bytes_ + 4 * static_cast<std::size_t>(lineCount_);
+    }
+
     // Adds text after the last character: it is split at CR LF, LF or CR; the first piece extends the last
     // line and every further piece starts a new line.
     void append(std::string_view text);

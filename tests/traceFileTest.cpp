@@ -156,15 +156,37 @@ TEST(TraceFile, BadFilesAreRefusedAndLeaveTheTracerAlone) {
 
     // A huge file is refused before anything is read (the file is sparse, so it costs no disk).
     const std::string huge = tmp.file("huge.trc");
+    const std::int64_t limit = traceLoadLimitBytes(kDefaultRecordingLimitBytes);
     {
         QFile file(QString::fromStdString(huge));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(file.resize(kMaxTraceFileBytes + 1));
+        ASSERT_TRUE(file.resize(limit + 1));
     }
     error.clear();
     EXPECT_FALSE(loadTraceFile(huge, lines, error));
-    EXPECT_EQ(error, "It is larger than 512 MB.");
+    EXPECT_EQ(error, "It is larger than the Tracer can hold (5120 MB).");
     EXPECT_EQ(linesOf(lines), Lines({"kept", ""}));
+}
+
+// Every trace a recording can save loads back; past the limit a load is refused by what its lines take in
+// memory, so a file of bare line ends (small on disk, four times that in memory) cannot exhaust it either.
+TEST(TraceFile, LoadTakesWhatARecordingSavesAndCountsMemoryNotFileBytes) {
+    test::TempDir tmp;
+    const std::int64_t recording = 1 << 20;
+    TracerStore full;
+    while (static_cast<std::int64_t>(full.textBytes()) < recording)
+        full.append("00.000 123      8 11 22 33 44 55 66 77 88  comment\r\n");
+    const std::string path = tmp.file("full.trc");
+    std::string error;
+    ASSERT_TRUE(saveTraceFile(path, full, error)) << error;
+    TracerStore back;
+    EXPECT_TRUE(loadTraceFile(path, back, error, {}, traceLoadLimitBytes(recording))) << error;
+    EXPECT_EQ(back.lineCount(), full.lineCount());
+
+    writeAll(path, "head\n" + std::string(300000, '\n'));
+    EXPECT_FALSE(loadTraceFile(path, back, error, {}, recording));
+    EXPECT_EQ(error, "It is larger than the Tracer can hold (1 MB).");
+    EXPECT_EQ(back.lineCount(), full.lineCount());
 }
 
 TEST(TraceFile, AFailingSaveKeepsTheOldFileAndSaysWhy) {

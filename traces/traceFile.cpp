@@ -140,8 +140,16 @@ bool saveTraceFile(const std::string& path, const TracerStore& lines, std::strin
     return true;
 }
 
+std::int64_t traceLoadLimitBytes(std::int64_t recordingLimitBytes) {
+    return recordingLimitBytes + recordingLimitBytes / 4;
+}
+
+std::string traceTooLargeText(std::int64_t limitBytes) {
+    return "It is larger than the Tracer can hold (" + std::to_string(limitBytes >> 20) + " MB).";
+}
+
 bool loadTraceFile(const std::string& path, TracerStore& lines, std::string& error,
-                   const TraceProgress& progress) {
+                   const TraceProgress& progress, std::int64_t limitBytes) {
     const QFileInfo info(QString::fromStdString(path));
     if (!info.exists()) {
         error = "The file does not exist.";
@@ -151,8 +159,9 @@ bool loadTraceFile(const std::string& path, TracerStore& lines, std::string& err
         error = "It is not a regular file.";
         return false;
     }
-    if (info.size() > kMaxTraceFileBytes) {
-        error = "It is larger than " + std::to_string(kMaxTraceFileBytes / (1024 * 1024)) + " MB.";
+    // Lines take at least their file's bytes in memory: a larger file is refused before it is read.
+    if (info.size() > limitBytes) {
+        error = traceTooLargeText(limitBytes);
         return false;
     }
     QFile file(info.filePath());
@@ -178,15 +187,16 @@ bool loadTraceFile(const std::string& path, TracerStore& lines, std::string& err
             error = "It is not a text file.";
             return false;
         }
-        // A file that grows while it is read still stops at the limit.
         done += got;
-        if (done > kMaxTraceFileBytes) {
-            error = "It is larger than " + std::to_string(kMaxTraceFileBytes / (1024 * 1024)) + " MB.";
-            return false;
-        }
         text.clear();
         cutter.feed(read, text);
         loaded.append(text);
+        // Counted in memory, not in bytes of the file: a file of short lines, or one that grows while it is
+        // read, still stops at the limit.
+        if (static_cast<std::int64_t>(loaded.memoryBytes()) > limitBytes) {
+            error = traceTooLargeText(limitBytes);
+            return false;
+        }
         if (progress)
             progress(done, info.size());
     }

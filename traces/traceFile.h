@@ -5,6 +5,7 @@
 // first line (the header), upper-cases the rest and builds a new line store, so memory stays near the
 // size of the text.
 
+#include "core/basGlobal.h"
 #include "receive/tracerStore.h"
 
 #include <cstdint>
@@ -13,8 +14,10 @@
 
 namespace korvel {
 
-// Larger files are refused: their lines would take more memory than a desktop can spare.
-inline constexpr std::int64_t kMaxTraceFileBytes = 512LL * 1024 * 1024;
+// The most Tracer memory a loaded trace may take: what a recording may hold, with a quarter more for lines
+// typed after it, so every trace a recording saves loads back. Larger traces are refused (and a save of one
+// is warned about): their lines would take more memory than the machine was meant to give the Tracer.
+[[nodiscard]] std::int64_t traceLoadLimitBytes(std::int64_t recordingLimitBytes);
 
 // Told how far a save or load has come (bytes done, bytes in all).
 using TraceProgress = std::function<void(std::int64_t done, std::int64_t total)>;
@@ -25,6 +28,9 @@ bool saveTraceFile(const std::string& path, const TracerStore& lines, std::strin
 // False when the file cannot be read (missing, not a regular file, too large, not text); `lines` is then
 // untouched and `error` says why. Lines that are not UTF-8 are read as Latin-1.
 bool loadTraceFile(const std::string& path, TracerStore& lines, std::string& error,
-                   const TraceProgress& progress = {});
+                   const TraceProgress& progress = {},
+                   std::int64_t limitBytes = traceLoadLimitBytes(kDefaultRecordingLimitBytes));
+// "It is larger than the Tracer can hold (5120 MB)."
+[[nodiscard]] std::string traceTooLargeText(std::int64_t limitBytes);
 
 } // namespace korvel
