@@ -165,12 +165,14 @@ TEST_F(TransmitListTest, ModeAndPeriodChangesFollowTheTransitionTable) {
     advanceMs(50);
     EXPECT_TRUE(sent.empty());
 
-    // A running row takes a new period at once, and its column follows.
+    // A running row takes a new period once the field is left, and its column follows.
     editor.setPeriodText("100");
+    editor.leavePeriod();
     EXPECT_EQ(list.row(0).mode, "100");
     advanceMs(250);
     EXPECT_EQ(sent.size(), 2U);
     editor.setPeriodText("500");
+    editor.leavePeriod();
     EXPECT_EQ(list.row(0).mode, "500");
     sent.clear();
     advanceMs(1000);
@@ -189,6 +191,31 @@ TEST_F(TransmitListTest, ModeAndPeriodChangesFollowTheTransitionTable) {
     editor.setPeriodText("200");
     EXPECT_EQ(list.row(0).mode, "Trigger");
     EXPECT_EQ(list.row(0).period, 200);
+}
+
+TEST_F(TransmitListTest, APeriodTypedIntoARunningRowWaitsUntilItIsComplete) {
+    addRow("100");
+    editor.load();
+    editor.setPeriodText("100");
+    editor.selectMode(txModePeriodic);
+    // Typing 1000 digit by digit: the row never runs at 1, 10 or 100 ms on the way.
+    for (const char* typed : {"", "1", "10", "100", "1000"}) {
+        editor.setPeriodText(typed);
+        advanceMs(200);
+    }
+    EXPECT_EQ(sent.size(), 10U);
+    EXPECT_EQ(list.row(0).mode, "100");
+    editor.leavePeriod();
+    EXPECT_EQ(list.row(0).mode, "1000");
+    sent.clear();
+    advanceMs(2000);
+    EXPECT_EQ(sent.size(), 2U);
+
+    // A period still pending goes to its own row when Copy to TX List selects a new one.
+    editor.setPeriodText("30");
+    editor.copyToTxList({"123", "0", "", "", "0"});
+    EXPECT_EQ(list.row(0).period, 30);
+    EXPECT_EQ(list.row(1).period, 0);
 }
 
 TEST_F(TransmitListTest, SendAllStartsExactlyTheRowsWithAPeriodAndStopAllStopsEverything) {

@@ -293,6 +293,13 @@ TEST_F(TransmitWindowTest, TheEditorControlsFollowTheFieldRules) {
     period->clear();
     QTest::keyClicks(period, "12345x");
     EXPECT_EQ(period->text(), "1234");
+    // A period typed into a running row applies once the field is left.
+    emit control<QComboBox>("coTxMode")->activated(txModePeriodic);
+    period->setText(QStringLiteral("50"));
+    EXPECT_EQ(list().row(0).mode, "1234");
+    QApplication::sendEvent(period, &leave);
+    EXPECT_EQ(list().row(0).mode, "50");
+    emit control<QComboBox>("coTxMode")->activated(txModeOff);
 
     control<QCheckBox>("chRTR")->click();
     EXPECT_EQ(list().row(0).data, "RTR");

@@ -295,6 +295,10 @@ bool TransmitPane::filterTypedKey(QLineEdit* edit, QKeyEvent* key) {
     const char typed = text.size() == 1 ? text.at(0).toLatin1() : '\0';
     const bool backspace = key->key() == Qt::Key_Backspace;
     const char c = backspace ? kBackspace : typed;
+    if (edit == txtPeriod && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        editor_->leavePeriod();
+        return true;
+    }
     std::optional<char> accepted;
     if (edit == txtDLC)
         accepted = dlcFieldAccepts(c) ? std::optional<char>(c) : std::nullopt;
@@ -353,6 +357,8 @@ void TransmitPane::fieldLeft(QLineEdit* edit) {
         editor_->leaveDlc();
     else if (edit == txtRXData)
         editor_->leaveTriggerData();
+    else if (edit == txtPeriod)
+        editor_->leavePeriod();
     else if (const int k = byteIndex(edit); k >= 0)
         editor_->leaveByte(k);
 }
