@@ -427,6 +427,11 @@ TEST_F(TransmitListTest, CopyToTxListFillsANewRowThroughTheEditor) {
     EXPECT_EQ(monitored.period, 98);
     EXPECT_EQ(monitored.mode, "off");
     EXPECT_EQ(list.timerCount(), 5);
+    // A Monitor period beyond the longest a row takes: the field shows what the row holds.
+    editor.copyToTxList({"124", "0", "", "", "40000"});
+    EXPECT_EQ(list.row(4).period, kMaxPeriodMs);
+    EXPECT_EQ(editor.fields().period, "32767");
+    list.setSelectedRow(3);
 
     // Raising the DLC later fills the new bytes with 00 instead of leaving gaps.
     editor.setDlcText("5");

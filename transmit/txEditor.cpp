@@ -266,7 +266,9 @@ void TxEditor::copyToTxList(const TxCopySource& source) {
         r.triggerId.clear();
         r.triggerData.clear();
     });
-    periodRule(source.period);
+    // Read as a number first, so the field shows the period the row holds, also for a Monitor period
+    // beyond the longest one a row takes.
+    periodRule(std::to_string(periodFromText(source.period)));
     emit fieldsChanged();
 }
 
