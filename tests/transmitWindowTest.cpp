@@ -301,6 +301,22 @@ TEST_F(TransmitWindowTest, TheEditorControlsFollowTheFieldRules) {
     EXPECT_EQ(list().row(0).mode, "50");
     emit control<QComboBox>("coTxMode")->activated(txModeOff);
 
+    // Entering a field selects its text, except in the trigger fields, where the caret stays where the
+    // click put it, so one digit of a pattern can be fixed.
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    auto* triggerId = control<QLineEdit>("txtRXID");
+    auto* triggerData = control<QLineEdit>("txtRXData");
+    triggerId->setText(QStringLiteral("123"));
+    triggerData->setText(QStringLiteral("11 22"));
+    for (QLineEdit* field : {id, triggerId, triggerData}) {
+        field->setCursorPosition(1);
+        field->setFocus(Qt::MouseFocusReason);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(field->hasFocus());
+        EXPECT_EQ(field->hasSelectedText(), field == id) << field->objectName().toStdString();
+    }
+
     control<QCheckBox>("chRTR")->click();
     EXPECT_EQ(list().row(0).data, "RTR");
     EXPECT_EQ(dlc->text(), "0");

@@ -339,6 +339,9 @@ bool TransmitPane::listKey(QEvent* event) {
 }
 
 void TransmitPane::fieldFocused(QLineEdit* edit) {
+    // The trigger fields keep the caret where a click puts it, so one digit of a pattern can be fixed.
+    if (edit == txtRXID || edit == txtRXData)
+        return;
     // After the mouse press that gave the focus, which would otherwise place the caret.
     QTimer::singleShot(0, edit, [this, edit] {
         if (!edit->hasFocus())
