@@ -271,15 +271,19 @@ TEST_F(TransmitListTest, NothingIsSentOrCountedWhileDisconnectedOrForAMalformedR
     list.sendSelectedOnce();
     EXPECT_TRUE(sent.empty());
     EXPECT_EQ(list.row(0).count, "0");
+    list.editSelected([](TxRow& r) { r.id = "12"; }); // half typed
+    list.sendSelectedOnce();
+    EXPECT_EQ(list.notSentText(), ""); // nothing is tried while disconnected
 
     state.isConnected = true;
-    list.editSelected([](TxRow& r) { r.id = "12"; }); // half typed
     list.sendSelectedOnce();
     EXPECT_TRUE(sent.empty());
     EXPECT_EQ(list.row(0).count, "0");
+    EXPECT_EQ(list.notSentText(), "Row 1 not sent: ID 12 needs 3 digits.");
     list.editSelected([](TxRow& r) { r.id = "012"; });
     list.sendSelectedOnce();
     EXPECT_EQ(list.row(0).count, "1");
+    EXPECT_EQ(list.notSentText(), "");
 }
 
 TEST_F(TransmitListTest, ARemoteRequestIsAnsweredOnceByTheUpperRow) {

@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -333,4 +334,11 @@ TEST_F(TransmitWindowTest, TheEditorControlsFollowTheFieldRules) {
     QTest::keyClick(rows, Qt::Key_Delete);
     EXPECT_EQ(list().rowCount(), 1);
     EXPECT_EQ(rows->currentIndex().row(), 0);
+
+    // A row that cannot be sent says why, beside the fields.
+    id->setText(QStringLiteral("FFF"));
+    QTest::keyClick(rows, Qt::Key_Return);
+    EXPECT_EQ(list().row(0).count, "2");
+    EXPECT_EQ(control<QLabel>("lblNotSent")->text(),
+              "Row 1 not sent: ID FFF is above 7FF; check \"29 Bit Id\" for an extended ID.");
 }

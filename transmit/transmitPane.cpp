@@ -73,6 +73,11 @@ TransmitPane::TransmitPane(GlobalState& state, QWidget* parent) : QWidget(parent
     connectEditor();
     connect(list_, &TransmitList::showSelectedRow, this, &TransmitPane::showSelectedRow);
     connect(editor_, &TxEditor::fieldsChanged, this, &TransmitPane::showFields);
+    connect(list_, &TransmitList::notSentTextChanged, this, [this] {
+        const QString text = QString::fromStdString(list_->notSentText());
+        lblNotSent->setText(text);
+        lblNotSent->setToolTip(text);
+    });
     showFields();
 }
 
@@ -138,8 +143,12 @@ QFrame* TransmitPane::buildEditor() {
         coTxMode->addItem(QString::fromLatin1(entry));
     txtTxComment = field("txtTxComment", QStringLiteral("Comment"), 32767, 0);
     txtRXID = field("txtRXID", QStringLiteral("Trigger ID"), static_cast<int>(kExtendedIdLength), 8);
-    txtRXData = field("txtRXData", QStringLiteral("Trigger Data"), static_cast<int>(kTriggerDataLength), 0);
+    txtRXData = field("txtRXData", QStringLiteral("Trigger Data"), static_cast<int>(kTriggerDataLength),
+                      static_cast<int>(kTriggerDataLength));
     auto* lblDontCare = named(new QLabel(QStringLiteral("* = don't care")), "lblDontCare");
+    // Why a row was not sent; it takes the room that is left and never widens the pane.
+    lblNotSent = named(new QLabel, "lblNotSent", QStringLiteral("Not sent"));
+    lblNotSent->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     grid->addWidget(label("ID"), 0, 0);
     auto* idRow = new QHBoxLayout;
@@ -170,8 +179,10 @@ QFrame* TransmitPane::buildEditor() {
     triggerRow->addWidget(txtRXID);
     triggerRow->addSpacing(8);
     triggerRow->addWidget(label("Trigger Data"));
-    triggerRow->addWidget(txtRXData, 1);
+    triggerRow->addWidget(txtRXData);
     triggerRow->addWidget(lblDontCare);
+    triggerRow->addSpacing(8);
+    triggerRow->addWidget(lblNotSent, 1);
     grid->addLayout(triggerRow, 2, 1, 1, 3);
     grid->setColumnStretch(3, 1);
 
