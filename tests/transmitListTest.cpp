@@ -87,10 +87,18 @@ TEST_F(TransmitListTest, AddCopyAndDeleteKeepRowsAndTimersTogether) {
     EXPECT_FALSE(list.row(1).running);
     EXPECT_EQ(list.selectedRow(), 1);
 
+    // A Trigger row's copy keeps its trigger ID.
+    editor.selectMode(txModeTrigger);
+    editor.setTriggerIdText("7FF");
+    list.copyTxRow();
+    EXPECT_EQ(list.row(2).triggerId, "7FF");
+    EXPECT_EQ(list.row(2).mode, "off");
+    list.deleteTxRow();
+
     list.deleteTxRow();
     EXPECT_EQ(list.rowCount(), 1);
     EXPECT_EQ(list.selectedRow(), 0);
-    EXPECT_EQ(list.timerCount(), 3); // timers are never destroyed by a delete
+    EXPECT_EQ(list.timerCount(), 4); // timers are never destroyed by a delete
     list.deleteTxRow();
     EXPECT_EQ(list.selectedRow(), -1);
     list.deleteTxRow(); // empty list: nothing happens
@@ -124,6 +132,12 @@ TEST_F(TransmitListTest, DeletingARowMovesTheTimersBelowWithTheirRows) {
     EXPECT_FALSE(list.row(2).running);
     EXPECT_EQ(list.row(2).period, 0);
     EXPECT_EQ(list.row(2).triggerData, "");
+
+    // Deleting the row right below a running one leaves its next send where it was.
+    const int64_t due = list.nextDueUs();
+    list.deleteTxRow();
+    EXPECT_TRUE(list.row(1).running);
+    EXPECT_EQ(list.nextDueUs(), due);
 }
 
 TEST_F(TransmitListTest, PeriodicRowsKeepTheirGridWithoutDriftOrBurst) {
