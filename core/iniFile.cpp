@@ -42,6 +42,18 @@ struct KeyLine {
     std::string_view value;
 };
 
+// A line's text: UTF-8 when it is valid UTF-8, else read in the code page. A value is cut as the profile
+// reader cuts it, to 254 bytes of the file, never inside a character.
+std::string lineText(std::string_view line, std::string_view part, std::size_t maxBytes) {
+    if (isValidUtf8(line))
+        return std::string(utf8Prefix(part, maxBytes));
+    return windows1252ToUtf8(part.substr(0, maxBytes));
+}
+
+std::string valueText(std::string_view line, std::string_view value) {
+    return lineText(line, value, kIniMaxValueLength);
+}
+
 std::optional<KeyLine> keyLine(std::string_view line) {
     const std::string_view t = trimmed(line);
     if (t.empty() || t.front() == ';' || t.front() == '[')
@@ -63,10 +75,10 @@ std::optional<IniDocument> IniDocument::read(const std::string& path, std::strin
     // A dangling link counts as missing too: writing creates the file where the link points.
     if (!QFileInfo::exists(QString::fromStdString(path)))
         return IniDocument{};
-    std::string text;
-    if (!readTextFile(path, text, maxBytes, error))
+    std::string bytes;
+    if (!readFileBytes(path, bytes, maxBytes, error))
         return std::nullopt;
-    return IniDocument(text);
+    return IniDocument(bytes);
 }
 
 void IniDocument::parse(std::string_view text) {
@@ -76,6 +88,7 @@ void IniDocument::parse(std::string_view text) {
     constexpr std::string_view bom = "\xEF\xBB\xBF";
     while (text.substr(0, bom.size()) == bom)
         text.remove_prefix(bom.size());
+    utf8File_ = isValidUtf8(text);
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -96,6 +109,16 @@ std::string IniDocument::text() const {
         out += "\r\n";
     }
     return out;
+}
+
+std::string IniDocument::fileLine(std::string line) const {
+    if (utf8File_)
+        return line;
+    std::optional<std::string> bytes = utf8ToWindows1252(line);
+    // Code-page bytes that happen to be valid UTF-8 would read back as other characters.
+    if (!bytes || isValidUtf8(*bytes))
+        return line;
+    return std::move(*bytes);
 }
 
 bool IniDocument::save(const std::string& path, std::string* error) const {
@@ -126,19 +149,16 @@ std::optional<std::string> IniDocument::value(std::string_view section, std::str
     for (std::size_t i = *header + 1; i < end; ++i) {
         const auto kv = keyLine(lines_[i]);
         if (kv && sameName(kv->key, key))
-            return std::string(kv->value);
+            return valueText(lines_[i], kv->value);
     }
     return std::nullopt;
 }
 
 void IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value) {
-    std::string line = std::string(key) + "=" + std::string(value);
+    std::string line = fileLine(std::string(key) + "=" + std::string(value));
     const auto header = findSection(section);
     if (!header) {
-        std::string header(1, '[');
-        header.append(section);
-        header.push_back(']');
-        lines_.push_back(std::move(header));
+        lines_.push_back(fileLine("[" + std::string(section) + "]"));
         lines_.push_back(std::move(line));
         return;
     }
@@ -164,7 +184,8 @@ IniDocument::Entries IniDocument::entries(std::string_view section) const {
     const std::size_t end = sectionEnd(*header);
     for (std::size_t i = *header + 1; i < end; ++i)
         if (const auto kv = keyLine(lines_[i]))
-            found.emplace_back(kv->key, kv->value);
+            found.emplace_back(lineText(lines_[i], kv->key, lines_[i].size()),
+                               valueText(lines_[i], kv->value));
     return found;
 }
 
@@ -177,10 +198,7 @@ void IniDocument::setValues(std::string_view section, const Entries& values) {
     };
     auto header = findSection(section);
     if (!header) {
-        std::string line(1, '[');
-        line.append(section);
-        line.push_back(']');
-        lines_.push_back(std::move(line));
+        lines_.push_back(fileLine("[" + std::string(section) + "]"));
         header = lines_.size() - 1;
     }
     const std::size_t end = sectionEnd(*header);
@@ -195,7 +213,7 @@ void IniDocument::setValues(std::string_view section, const Entries& values) {
     std::vector<std::string> added;
     std::unordered_map<std::string, std::size_t> addedIndex;
     for (const auto& [key, value] : values) {
-        std::string line = key + "=" + value;
+        std::string line = fileLine(key + "=" + value);
         const std::string name = upper(key);
         if (const auto it = existing.find(name); it != existing.end())
             lines_[it->second] = std::move(line);
@@ -212,8 +230,8 @@ void IniDocument::setValues(std::string_view section, const Entries& values) {
 
 std::string iniString(const IniDocument& ini, std::string_view section, std::string_view key,
                       std::string_view defaultValue) {
-    const std::optional<std::string> text = ini.value(section, key);
-    return std::string(utf8Prefix(text ? std::string_view(*text) : defaultValue, kIniMaxValueLength));
+    std::optional<std::string> text = ini.value(section, key);
+    return text ? std::move(*text) : std::string(utf8Prefix(defaultValue, kIniMaxValueLength));
 }
 
 std::string_view utf8Prefix(std::string_view text, std::size_t maxBytes) {

@@ -1,7 +1,14 @@
 #pragma once
 
 // The settings file format: "[Section]" lines open sections, "Key=Value" lines follow. Names match without
-// regard to case; lines the program does not know (comments, other keys) are kept as they are.
+// regard to case; lines the program does not write (comments, other keys) are kept byte for byte.
+//
+// Files come from this program and from older ones that wrote the Windows code page, and a file edited by
+// both may mix the two. So each line is read as UTF-8 when it is valid UTF-8, and as Windows-1252
+// otherwise. A file that is all UTF-8 (or new) gets its lines written in UTF-8; any other file keeps its
+// code page: a line written into it is in Windows-1252, unless it holds a character the code page lacks or
+// its bytes would read as UTF-8, and then that one line is UTF-8. Either way every line reads back as it
+// was written, and no line the program does not write changes.
 
 #include <optional>
 #include <string>
@@ -20,7 +27,8 @@ inline constexpr std::size_t kMaxIniFileBytes = 1024 * 1024;
 class IniDocument {
 public:
     IniDocument() = default;
-    explicit IniDocument(std::string_view text) { parse(text); }
+    // The bytes of a file.
+    explicit IniDocument(std::string_view bytes) { parse(bytes); }
 
     // A missing or unreadable file gives an empty document.
     static IniDocument load(const std::string& path, std::size_t maxBytes = kMaxIniFileBytes);
@@ -32,8 +40,11 @@ public:
     // Replaces the file atomically; false when it could not be written, and `error` (when given) says why.
     bool save(const std::string& path, std::string* error = nullptr) const;
 
+    // The value as text, as the profile reader delivers it: at most 254 bytes of the file, never cut inside
+    // a character. Section and key names are matched in ASCII.
     [[nodiscard]] std::optional<std::string> value(std::string_view section, std::string_view key) const;
-    // Creates the section and the key when missing; other lines keep their place.
+    // Creates the section and the key when missing; other lines keep their place. Names and value are
+    // UTF-8 text.
     void setValue(std::string_view section, std::string_view key, std::string_view value);
 
     // For files of many keys: a section's key lines in file order, and setValue for many keys in one pass
@@ -42,19 +53,23 @@ public:
     [[nodiscard]] Entries entries(std::string_view section) const;
     void setValues(std::string_view section, const Entries& values);
 
+    // False for a file in the Windows code page.
+    [[nodiscard]] bool isUtf8File() const { return utf8File_; }
+    // The file's bytes.
     [[nodiscard]] std::string text() const;
 
 private:
-    void parse(std::string_view text);
+    void parse(std::string_view bytes);
+    [[nodiscard]] std::string fileLine(std::string line) const;
     [[nodiscard]] std::optional<std::size_t> findSection(std::string_view section) const;
     [[nodiscard]] std::size_t sectionEnd(std::size_t headerLine) const;
 
-    std::vector<std::string> lines_;
+    std::vector<std::string> lines_; // as the file holds them
+    bool utf8File_ = true;
 };
 
-// The settings file's reading rules: a text value cut to 254 bytes, never inside a UTF-8 character (default
-// when missing), and an integer value read from its leading decimal digits with an optional minus (default
-// when missing).
+// The settings file's reading rules: a text value as IniDocument::value gives it (default when missing),
+// and an integer value read from its leading decimal digits with an optional minus (default when missing).
 [[nodiscard]] std::string readIniString(const std::string& path, std::string_view section,
                                         std::string_view key, std::string_view defaultValue = "0");
 [[nodiscard]] std::string iniString(const IniDocument& ini, std::string_view section, std::string_view key,

@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cstdint>
+#include <iterator>
+
 namespace korvel {
 
 bool isValidUtf8(std::string_view bytes) {
@@ -44,6 +47,38 @@ bool isValidUtf8(std::string_view bytes) {
     return true;
 }
 
+namespace {
+
+// The code page's characters for the bytes 0x80 to 0x9F; the others are the same number in Unicode.
+constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void appendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+std::optional<char> windows1252Byte(uint32_t code) {
+    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF))
+        return static_cast<char>(code);
+    for (std::size_t i = 0; i < std::size(kWindows1252High); ++i)
+        if (kWindows1252High[i] == code)
+            return static_cast<char>(0x80 + i);
+    return std::nullopt;
+}
+
+} // namespace
+
 std::string latin1ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
@@ -59,6 +94,36 @@ std::string latin1ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string windows1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        appendUtf8(out, c >= 0x80 && c < 0xA0 ? kWindows1252High[c - 0x80] : c);
+    }
+    return out;
+}
+
+std::optional<std::string> utf8ToWindows1252(std::string_view text) {
+    if (!isValidUtf8(text))
+        return std::nullopt;
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t length = c < 0x80 ? 1 : (c < 0xE0 ? 2 : (c < 0xF0 ? 3 : 4));
+        uint32_t code = length == 1 ? c : c & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k)
+            code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        const auto byte = windows1252Byte(code);
+        if (!byte)
+            return std::nullopt;
+        out.push_back(*byte);
+        i += length;
+    }
+    return out;
+}
+
 namespace {
 
 void setError(std::string* error, const QString& text) {
@@ -68,8 +133,8 @@ void setError(std::string* error, const QString& text) {
 
 } // namespace
 
-bool readTextFile(const std::string& path, std::string& text, std::size_t maxBytes, std::string* error) {
-    text.clear();
+bool readFileBytes(const std::string& path, std::string& bytes, std::size_t maxBytes, std::string* error) {
+    bytes.clear();
     const QString name = QString::fromStdString(path);
     const QFileInfo info(name);
     if (!info.exists()) {
@@ -90,17 +155,24 @@ bool readTextFile(const std::string& path, std::string& text, std::size_t maxByt
         return false;
     }
     // The file may have grown since the size was read; one byte past the limit tells.
-    const QByteArray bytes = file.read(static_cast<qint64>(maxBytes) + 1);
+    const QByteArray read = file.read(static_cast<qint64>(maxBytes) + 1);
     if (file.error() != QFileDevice::NoError) {
         setError(error, file.errorString());
         return false;
     }
-    if (static_cast<std::size_t>(bytes.size()) > maxBytes) {
+    if (static_cast<std::size_t>(read.size()) > maxBytes) {
         setError(error, QStringLiteral("It is larger than %1 bytes.").arg(maxBytes));
         return false;
     }
-    const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    text = isValidUtf8(view) ? std::string(view) : latin1ToUtf8(view);
+    bytes.assign(read.constData(), static_cast<std::size_t>(read.size()));
+    return true;
+}
+
+bool readTextFile(const std::string& path, std::string& text, std::size_t maxBytes, std::string* error) {
+    if (!readFileBytes(path, text, maxBytes, error))
+        return false;
+    if (!isValidUtf8(text))
+        text = latin1ToUtf8(text);
     return true;
 }
 

@@ -4,6 +4,7 @@
 // a full disk leaves the previous file intact; a file that is not valid UTF-8 is read as Latin-1, so files
 // written by older programs still load.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,13 +12,22 @@ namespace korvel {
 
 [[nodiscard]] bool isValidUtf8(std::string_view bytes);
 [[nodiscard]] std::string latin1ToUtf8(std::string_view bytes);
+// The Windows code page that older programs wrote settings and list files in.
+// Every byte has a character: the five bytes the code page leaves undefined become the control characters
+// of the same number, so that any bytes decode and encode back unchanged.
+[[nodiscard]] std::string windows1252ToUtf8(std::string_view bytes);
+// Nothing when the text is not valid UTF-8 or holds a character the code page has no byte for.
+[[nodiscard]] std::optional<std::string> utf8ToWindows1252(std::string_view text);
 
 // The largest file the program reads whole unless a caller says otherwise.
 inline constexpr std::size_t kMaxTextFileBytes = 16u * 1024 * 1024;
 
-// False when the file cannot be read; `text` is then empty and `error` (when given) says why. Only regular
+// False when the file cannot be read; `bytes` is then empty and `error` (when given) says why. Only regular
 // files of at most `maxBytes` are read: a pipe or a device may never end, and a huge file must not take
 // the program's memory.
+bool readFileBytes(const std::string& path, std::string& bytes, std::size_t maxBytes = kMaxTextFileBytes,
+                   std::string* error = nullptr);
+// readFileBytes, with the bytes as UTF-8 text.
 bool readTextFile(const std::string& path, std::string& text, std::size_t maxBytes = kMaxTextFileBytes,
                   std::string* error = nullptr);
 // False when the file could not be written completely; the old file is then unchanged and `error` (when

@@ -2,13 +2,15 @@
 
 #include "fuzz/fuzzCheck.h"
 
-#include "settings/settingsStore.h"
 #include "core/iniFile.h"
 #include "core/numberText.h"
 #include "core/textFile.h"
+#include "settings/settingsStore.h"
 
 #include <QString>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 using namespace korvel;
@@ -16,9 +18,11 @@ using namespace korvel;
 namespace {
 
 void checkText(const std::string& value) {
-    FUZZ_CHECK(value.size() <= kIniMaxValueLength);
-    // The file reader hands over UTF-8 only, so every value cut from it must stay UTF-8.
+    // At most 254 bytes of the file, read as UTF-8 or in the code page: never more characters, always UTF-8.
     FUZZ_CHECK(isValidUtf8(value));
+    const auto characters = std::count_if(
+        value.begin(), value.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+    FUZZ_CHECK(static_cast<std::size_t>(characters) <= kIniMaxValueLength);
 }
 
 void checkState(const GlobalState& state) {
@@ -37,14 +41,15 @@ void checkState(const GlobalState& state) {
 }
 
 // A value cut to its longest length (or up to three bytes short of it, where the cut would split a
-// character) may end in a blank, which the next reading trims away; nothing else may change.
+// character) may end in a blank, which the next reading trims away, and one read in the code page may be
+// written back in UTF-8 and then be cut shorter; nothing else may change.
 bool sameText(std::string_view a, std::string_view b) {
     const auto end = [](std::string_view s) {
         while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
             s.remove_suffix(1);
         return s;
     };
-    return a == b || (a.size() + 3 >= kIniMaxValueLength && end(a) == end(b));
+    return a == b || (a.size() + 3 >= kIniMaxValueLength && end(a).starts_with(end(b)));
 }
 
 bool sameSettings(const GlobalState& a, const GlobalState& b) {
@@ -63,16 +68,17 @@ bool sameSettings(const GlobalState& a, const GlobalState& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    // As the file reader decodes it.
     const bool utf8 = isValidUtf8(bytes);
     const QByteArray qtBytes(bytes.data(), static_cast<qsizetype>(bytes.size()));
     // Qt's decoder drops a leading byte-order mark, so compare without one.
     if (!qtBytes.startsWith("\xEF\xBB\xBF"))
         FUZZ_CHECK(utf8 == (QString::fromUtf8(qtBytes).toUtf8() == qtBytes));
-    const std::string text = utf8 ? std::string(bytes) : latin1ToUtf8(bytes);
-    FUZZ_CHECK(isValidUtf8(text));
+    // Any bytes read in the code page come back as they were.
+    const std::optional<std::string> codePage = utf8ToWindows1252(windows1252ToUtf8(bytes));
+    FUZZ_CHECK(codePage && *codePage == bytes);
 
-    const IniDocument ini(text);
+    // The file's bytes, as the reader hands them over.
+    const IniDocument ini(bytes);
     const std::string written = ini.text();
     FUZZ_CHECK(IniDocument(written).text() == written);
 

@@ -1,7 +1,7 @@
-#include "settings/settingsStore.h"
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
 #include "core/textFile.h"
+#include "settings/settingsStore.h"
 #include "support/tempDir.h"
 
 #include <gtest/gtest.h>
@@ -52,11 +52,24 @@ TEST(IniFile, AFailedWriteLeavesTheOldFileIntact) {
     EXPECT_EQ(readIniString(path, "Options", "Device"), "2");
 }
 
-TEST(IniFile, ALatin1FileStillLoads) {
+TEST(IniFile, ACodePageFileLoadsAndIsWrittenBackInItsCodePage) {
     test::TempDir tmp;
     const std::string path = tmp.file("old.ini");
-    ASSERT_TRUE(writeTextFileAtomically(path, "[Options]\r\nFilterDiscrete=caf\xE9\r\n"));
-    EXPECT_EQ(readIniString(path, "Options", "FilterDiscrete"), "caf\xC3\xA9");
+    const std::string other = "[Other]\r\nUnit=\xB0"
+                              "C \x80\r\n";
+    ASSERT_TRUE(writeTextFileAtomically(path, other + "[Options]\r\nFilterDiscrete=caf\xE9 \x80\r\n"));
+    EXPECT_EQ(readIniString(path, "Options", "FilterDiscrete"), "caf\xC3\xA9 \xE2\x82\xAC");
+
+    // What shutdown writes keeps the other lines byte for byte, and the file's code page.
+    IniDocument ini = IniDocument::load(path);
+    GlobalState state;
+    loadSettingsFrom(ini, state);
+    saveSettingsTo(ini, state, {});
+    ASSERT_TRUE(ini.save(path));
+    std::string bytes;
+    ASSERT_TRUE(readFileBytes(path, bytes));
+    EXPECT_EQ(bytes.substr(0, other.size()), other);
+    EXPECT_NE(bytes.find("FilterDiscrete=caf\xE9 \x80\r\n"), std::string::npos);
 }
 
 TEST(SettingsStore, FirstStartGivesTheDefaults) {

@@ -88,5 +88,22 @@ TEST(TextFileRead, OnlyRegularFilesOfASaneSize) {
     EXPECT_EQ(text.size(), 101u);
 }
 
+// Settings and list files from older programs hold the Windows code page: the euro sign and quotes must
+// not become control characters, and any bytes must decode and encode back unchanged.
+TEST(TextEncoding, TheWindowsCodePageReadsAndWritesBackEveryByte) {
+    EXPECT_EQ(windows1252ToUtf8("\x84x\x93 \x80 caf\xE9"),
+              "\xE2\x80\x9Ex\xE2\x80\x9C \xE2\x82\xAC caf\xC3\xA9");
+    std::string every;
+    for (int c = 0; c < 256; ++c)
+        every.push_back(static_cast<char>(c));
+    EXPECT_EQ(utf8ToWindows1252(windows1252ToUtf8(every)), every);
+    EXPECT_FALSE(utf8ToWindows1252("\xCE\xA9")); // a character the code page lacks
+    EXPECT_FALSE(utf8ToWindows1252("\xC2\x80")); // 0x80 stands for the euro sign, not for U+0080
+    EXPECT_FALSE(utf8ToWindows1252("\xE9"));     // not UTF-8
+    // What decides how a line is read: the last code point is UTF-8, a character cut short is not.
+    EXPECT_TRUE(isValidUtf8("\xF4\x8F\xBF\xBF"));
+    EXPECT_FALSE(isValidUtf8(std::string_view("\xC3\xA9", 1)));
+}
+
 } // namespace
 } // namespace korvel

@@ -87,10 +87,18 @@ TEST_F(TransmitListTest, AddCopyAndDeleteKeepRowsAndTimersTogether) {
     EXPECT_FALSE(list.row(1).running);
     EXPECT_EQ(list.selectedRow(), 1);
 
+    // A Trigger row's copy keeps its trigger ID.
+    editor.selectMode(txModeTrigger);
+    editor.setTriggerIdText("7FF");
+    list.copyTxRow();
+    EXPECT_EQ(list.row(2).triggerId, "7FF");
+    EXPECT_EQ(list.row(2).mode, "off");
+    list.deleteTxRow();
+
     list.deleteTxRow();
     EXPECT_EQ(list.rowCount(), 1);
     EXPECT_EQ(list.selectedRow(), 0);
-    EXPECT_EQ(list.timerCount(), 3); // timers are never destroyed by a delete
+    EXPECT_EQ(list.timerCount(), 4); // timers are never destroyed by a delete
     list.deleteTxRow();
     EXPECT_EQ(list.selectedRow(), -1);
     list.deleteTxRow(); // empty list: nothing happens
@@ -124,6 +132,12 @@ TEST_F(TransmitListTest, DeletingARowMovesTheTimersBelowWithTheirRows) {
     EXPECT_FALSE(list.row(2).running);
     EXPECT_EQ(list.row(2).period, 0);
     EXPECT_EQ(list.row(2).triggerData, "");
+
+    // Deleting the row right below a running one leaves its next send where it was.
+    const int64_t due = list.nextDueUs();
+    list.deleteTxRow();
+    EXPECT_TRUE(list.row(1).running);
+    EXPECT_EQ(list.nextDueUs(), due);
 }
 
 TEST_F(TransmitListTest, PeriodicRowsKeepTheirGridWithoutDriftOrBurst) {
@@ -165,12 +179,14 @@ TEST_F(TransmitListTest, ModeAndPeriodChangesFollowTheTransitionTable) {
     advanceMs(50);
     EXPECT_TRUE(sent.empty());
 
-    // A running row takes a new period at once, and its column follows.
+    // A running row takes a new period once the field is left, and its column follows.
     editor.setPeriodText("100");
+    editor.leavePeriod();
     EXPECT_EQ(list.row(0).mode, "100");
     advanceMs(250);
     EXPECT_EQ(sent.size(), 2U);
     editor.setPeriodText("500");
+    editor.leavePeriod();
     EXPECT_EQ(list.row(0).mode, "500");
     sent.clear();
     advanceMs(1000);
@@ -189,6 +205,31 @@ TEST_F(TransmitListTest, ModeAndPeriodChangesFollowTheTransitionTable) {
     editor.setPeriodText("200");
     EXPECT_EQ(list.row(0).mode, "Trigger");
     EXPECT_EQ(list.row(0).period, 200);
+}
+
+TEST_F(TransmitListTest, APeriodTypedIntoARunningRowWaitsUntilItIsComplete) {
+    addRow("100");
+    editor.load();
+    editor.setPeriodText("100");
+    editor.selectMode(txModePeriodic);
+    // Typing 1000 digit by digit: the row never runs at 1, 10 or 100 ms on the way.
+    for (const char* typed : {"", "1", "10", "100", "1000"}) {
+        editor.setPeriodText(typed);
+        advanceMs(200);
+    }
+    EXPECT_EQ(sent.size(), 10U);
+    EXPECT_EQ(list.row(0).mode, "100");
+    editor.leavePeriod();
+    EXPECT_EQ(list.row(0).mode, "1000");
+    sent.clear();
+    advanceMs(2000);
+    EXPECT_EQ(sent.size(), 2U);
+
+    // A period still pending goes to its own row when Copy to TX List selects a new one.
+    editor.setPeriodText("30");
+    editor.copyToTxList({"123", "0", "", "", "0"});
+    EXPECT_EQ(list.row(0).period, 30);
+    EXPECT_EQ(list.row(1).period, 0);
 }
 
 TEST_F(TransmitListTest, SendAllStartsExactlyTheRowsWithAPeriodAndStopAllStopsEverything) {
@@ -244,15 +285,19 @@ TEST_F(TransmitListTest, NothingIsSentOrCountedWhileDisconnectedOrForAMalformedR
     list.sendSelectedOnce();
     EXPECT_TRUE(sent.empty());
     EXPECT_EQ(list.row(0).count, "0");
+    list.editSelected([](TxRow& r) { r.id = "12"; }); // half typed
+    list.sendSelectedOnce();
+    EXPECT_EQ(list.notSentText(), ""); // nothing is tried while disconnected
 
     state.isConnected = true;
-    list.editSelected([](TxRow& r) { r.id = "12"; }); // half typed
     list.sendSelectedOnce();
     EXPECT_TRUE(sent.empty());
     EXPECT_EQ(list.row(0).count, "0");
+    EXPECT_EQ(list.notSentText(), "Row 1 not sent: ID 12 needs 3 digits.");
     list.editSelected([](TxRow& r) { r.id = "012"; });
     list.sendSelectedOnce();
     EXPECT_EQ(list.row(0).count, "1");
+    EXPECT_EQ(list.notSentText(), "");
 }
 
 TEST_F(TransmitListTest, ARemoteRequestIsAnsweredOnceByTheUpperRow) {
@@ -400,6 +445,11 @@ TEST_F(TransmitListTest, CopyToTxListFillsANewRowThroughTheEditor) {
     EXPECT_EQ(monitored.period, 98);
     EXPECT_EQ(monitored.mode, "off");
     EXPECT_EQ(list.timerCount(), 5);
+    // A Monitor period beyond the longest a row takes: the field shows what the row holds.
+    editor.copyToTxList({"124", "0", "", "", "40000"});
+    EXPECT_EQ(list.row(4).period, kMaxPeriodMs);
+    EXPECT_EQ(editor.fields().period, "32767");
+    list.setSelectedRow(3);
 
     // Raising the DLC later fills the new bytes with 00 instead of leaving gaps.
     editor.setDlcText("5");

@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -293,6 +294,29 @@ TEST_F(TransmitWindowTest, TheEditorControlsFollowTheFieldRules) {
     period->clear();
     QTest::keyClicks(period, "12345x");
     EXPECT_EQ(period->text(), "1234");
+    // A period typed into a running row applies once the field is left.
+    emit control<QComboBox>("coTxMode")->activated(txModePeriodic);
+    period->setText(QStringLiteral("50"));
+    EXPECT_EQ(list().row(0).mode, "1234");
+    QApplication::sendEvent(period, &leave);
+    EXPECT_EQ(list().row(0).mode, "50");
+    emit control<QComboBox>("coTxMode")->activated(txModeOff);
+
+    // Entering a field selects its text, except in the trigger fields, where the caret stays where the
+    // click put it, so one digit of a pattern can be fixed.
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    auto* triggerId = control<QLineEdit>("txtRXID");
+    auto* triggerData = control<QLineEdit>("txtRXData");
+    triggerId->setText(QStringLiteral("123"));
+    triggerData->setText(QStringLiteral("11 22"));
+    for (QLineEdit* field : {id, triggerId, triggerData}) {
+        field->setCursorPosition(1);
+        field->setFocus(Qt::MouseFocusReason);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(field->hasFocus());
+        EXPECT_EQ(field->hasSelectedText(), field == id) << field->objectName().toStdString();
+    }
 
     control<QCheckBox>("chRTR")->click();
     EXPECT_EQ(list().row(0).data, "RTR");
@@ -310,4 +334,11 @@ TEST_F(TransmitWindowTest, TheEditorControlsFollowTheFieldRules) {
     QTest::keyClick(rows, Qt::Key_Delete);
     EXPECT_EQ(list().rowCount(), 1);
     EXPECT_EQ(rows->currentIndex().row(), 0);
+
+    // A row that cannot be sent says why, beside the fields.
+    id->setText(QStringLiteral("FFF"));
+    QTest::keyClick(rows, Qt::Key_Return);
+    EXPECT_EQ(list().row(0).count, "2");
+    EXPECT_EQ(control<QLabel>("lblNotSent")->text(),
+              "Row 1 not sent: ID FFF is above 7FF; check \"29 Bit Id\" for an extended ID.");
 }

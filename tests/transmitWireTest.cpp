@@ -5,8 +5,13 @@
 #include "sim/simFrame.h"
 #include "support/linkFixture.h"
 #include "transmit/transmitList.h"
+#include "transmit/transmitPane.h"
+#include "transmit/txFieldRules.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QLineEdit>
+#include <QTest>
 
 #include <gmock/gmock.h>
 
@@ -89,6 +94,46 @@ TEST_P(TransmitWireTest, DataAndRemoteRowsOfBothIdentifierKindsReachTheBusExactl
             EXPECT_GE(arrivals[i].atUs, arrivals[i - 1].atUs);
         }
     }
+}
+
+// Typing 1000 over a running row's period of 100, a digit every 250 ms, on the real field: the adapter
+// gets what a period of 100 allows until Enter, then what 1000 allows, never a burst at 1, 10 or 100 ms.
+TEST_P(TransmitWireTest, APeriodTypedIntoARunningRowSendsNothingUntilItIsComplete) {
+    TransmitPane pane(basGlobal);
+    TransmitList& rows = pane.list();
+    int64_t nowUs = 1'000'000;
+    rows.setClock([&nowUs] { return nowUs; });
+    rows.setHooks({[this](std::string_view id, std::string_view dlc, std::string_view data) {
+        return link->transmit(id, dlc, data);
+    }});
+    const auto run = [&](int milliseconds) {
+        for (int t = 0; t < milliseconds; ++t) {
+            nowUs += 1000;
+            rows.runDueTimers(nowUs);
+        }
+    };
+    // What the Count column says was sent, once the adapter has taken all of it.
+    const auto framesAtTheAdapter = [&] {
+        const auto count = static_cast<std::size_t>(std::stoul(rows.row(0).count));
+        return std::pair{count, framesOnTheBus(count).size()};
+    };
+    link->connectCommand();
+    ASSERT_TRUE(basGlobal.isConnected);
+    rows.addTxRow();
+    auto* period = pane.findChild<QLineEdit*>(QStringLiteral("txtPeriod"));
+    period->setText(QStringLiteral("100"));
+    emit pane.findChild<QComboBox*>(QStringLiteral("coTxMode"))->activated(txModePeriodic);
+
+    period->selectAll();
+    for (const char digit : std::string("1000")) {
+        QTest::keyClick(period, digit);
+        run(250);
+    }
+    EXPECT_EQ(framesAtTheAdapter(), std::pair(std::size_t{10}, std::size_t{10}));
+    QTest::keyClick(period, Qt::Key_Return);
+    EXPECT_EQ(rows.row(0).mode, "1000");
+    run(2000);
+    EXPECT_EQ(framesAtTheAdapter(), std::pair(std::size_t{12}, std::size_t{12}));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, TransmitWireTest, ::testing::Values(deviceCom, deviceUsb, devicePeakUsb),

@@ -12,6 +12,7 @@
 #include <gmock/gmock.h>
 
 using namespace korvel;
+using test::fileBytes;
 using test::fileText;
 using test::writeFile;
 
@@ -119,6 +120,55 @@ TEST(TxListFileTest, SavingOverAFileKeepsItsOtherLinesAndReplacesTheList) {
     ASSERT_TRUE(loaded);
     ASSERT_EQ(loaded->size(), 1U);
     EXPECT_EQ((*loaded)[0].data, "FF");
+}
+
+TEST(TxListFileTest, ACodePageFileKeepsItsBytesAndEveryCommentSurvives) {
+    test::TempDir tmp;
+    const std::string path = tmp.file("cp.txl");
+    // Windows-1252 bytes, 0x80 to 0x9F among them; the lines the list does not own must stay as they are.
+    const std::string notes = "[Notes]\r\nTemp=80 \xB0"
+                              "C\r\nQuote=\x84"
+                              "hi\x93 \x80 \x96 \x81\r\n";
+    writeFile(path,
+              notes + "[TxList]\r\nMessage0Id=123\r\nMessage0Comment=Gr\xFC\xDF \x80\r\nMessage1Id=-1\r\n");
+    auto rows = loadTxListFile(path, nullptr);
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 1U);
+    EXPECT_EQ((*rows)[0].comment, "Grüß €");
+
+    // Typed comments: one the code page holds, written in it, and one it does not.
+    (*rows)[0].comment = "Öl 80 °C – „ok“";
+    rows->push_back(makeRow("124", "0", "", 0, "off", "Ω 5 µs"));
+    ASSERT_TRUE(saveTxListFile(path, *rows, nullptr));
+    const std::string saved = fileBytes(path);
+    EXPECT_THAT(saved, ::testing::StartsWith(notes));
+    EXPECT_THAT(saved, ::testing::HasSubstr("Message0Comment=\xD6l 80 \xB0"
+                                            "C \x96 \x84ok\x93\r\n"));
+    const auto back = loadTxListFile(path, nullptr);
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->size(), 2U);
+    EXPECT_EQ((*back)[0].comment, "Öl 80 °C – „ok“");
+    EXPECT_EQ((*back)[1].comment, "Ω 5 µs");
+    // The file now mixes both encodings, and saving it again changes nothing.
+    ASSERT_TRUE(saveTxListFile(path, *back, nullptr));
+    EXPECT_EQ(fileBytes(path), saved);
+
+    // A UTF-8 file stays UTF-8.
+    const std::string utf8 = tmp.file("utf8.txl");
+    writeFile(utf8, "[Notes]\r\nTemp=80 °C\r\n");
+    ASSERT_TRUE(saveTxListFile(utf8, *back, nullptr));
+    EXPECT_THAT(fileBytes(utf8), ::testing::StartsWith("[Notes]\r\nTemp=80 °C\r\n"));
+    EXPECT_THAT(fileBytes(utf8), ::testing::HasSubstr("Message0Comment=Öl 80 °C – „ok“\r\n"));
+}
+
+TEST(TxListFileTest, AKeyGivenTwiceLoadsItsFirstValue) {
+    const std::vector<TxRow> rows =
+        txRowsFromIni(IniDocument("[TxList]\r\nMessage0Id=123\r\nMESSAGE0ID=456\r\n"
+                                  "message0comment=first\r\nMessage0Comment=second\r\n"
+                                  "Message1Id=-1\r\n"));
+    ASSERT_EQ(rows.size(), 1U);
+    EXPECT_EQ(rows[0].id, "123");
+    EXPECT_EQ(rows[0].comment, "first");
 }
 
 TEST(TxListFileTest, ManyKeysAtOnceMatchOneKeyAtATime) {

@@ -136,6 +136,20 @@ TEST(TxWireTest, MalformedRowsMakeNoFrame) {
     for (const char* data : {"", "11", "11 2", "11 2Z", "11   ", "0", "1\r 22"})
         EXPECT_FALSE(wireFrameFromRow("123", "2", data)) << data;
     EXPECT_FALSE(wireFrameFromRow("123\rC", "0", "RTR"));
+
+    // Each says why, for the user.
+    const auto why = [](std::string_view id, std::string_view dlc, std::string_view data) {
+        std::string problem;
+        EXPECT_FALSE(wireFrameFromRow(id, dlc, data, &problem));
+        return problem;
+    };
+    EXPECT_EQ(why("FFF", "0", ""), "ID FFF is above 7FF; check \"29 Bit Id\" for an extended ID");
+    EXPECT_EQ(why("12", "0", ""), "ID 12 needs 3 digits");
+    EXPECT_EQ(why("00123", "0", ""), "ID 00123 needs 8 digits");
+    EXPECT_EQ(why("12g", "0", ""), "ID 12g is not hexadecimal");
+    EXPECT_EQ(why("20000000", "0", ""), "ID 20000000 is above 1FFFFFFF");
+    EXPECT_EQ(why("123", "9", ""), "the DLC is not a digit from 0 to 8");
+    EXPECT_EQ(why("123", "2", "11 2Z"), "data byte 1 is not two hexadecimal digits");
 }
 
 TEST(TxCopySourceTest, TracerLinesOfEveryKindReadBack) {

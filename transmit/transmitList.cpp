@@ -107,6 +107,7 @@ void TransmitList::deleteTxRow() {
     timerDueUs_.push_back(0);
     model_.removeRowAt(k);
     armTimer();
+    setNotSent(0, {});
     selectAndShow(rowCount() == 0 ? -1 : (k < rowCount() ? k : rowCount() - 1));
 }
 
@@ -129,6 +130,7 @@ void TransmitList::replaceRows(std::vector<TxRow> rows) {
     model_.replaceRows(std::move(rows));
     addTimerIfNeeded();
     armTimer();
+    setNotSent(0, {});
     selectAndShow(rowCount() > 0 ? 0 : -1);
 }
 
@@ -144,10 +146,25 @@ void TransmitList::transmitRow(int row) {
     if (!state_.isConnected || row < 1 || row > rowCount())
         return;
     const TxRow& r = this->row(row - 1);
-    const auto frame = wireFrameFromRow(r.id, r.dlc, r.data);
-    if (!frame || !hooks_.send || !hooks_.send(frame->idText, frame->dlcText, frame->dataText))
+    std::string problem;
+    const auto frame = wireFrameFromRow(r.id, r.dlc, r.data, &problem);
+    if (!frame) {
+        setNotSent(row, "Row " + std::to_string(row) + " not sent: " + problem + ".");
+        return;
+    }
+    if (!hooks_.send || !hooks_.send(frame->idText, frame->dlcText, frame->dataText))
         return;
     model_.setCount(row - 1, incrementedCount(this->row(row - 1).count));
+    if (row == notSentRow_)
+        setNotSent(0, {});
+}
+
+void TransmitList::setNotSent(int row, std::string text) {
+    notSentRow_ = row;
+    if (text == notSentText_)
+        return;
+    notSentText_ = std::move(text);
+    emit notSentTextChanged();
 }
 
 void TransmitList::sendSelectedOnce() {

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -61,8 +62,10 @@ public:
     // Changes the selected row; nothing while the list is empty.
     void editSelected(const std::function<void(TxRow&)>& edit);
 
-    // Sends row `row` (from 1) when connected and its texts make a frame, and counts it.
+    // Sends row `row` (from 1) when connected and its texts make a frame, and counts it. A row that makes
+    // no frame is not sent, and notSentText says why until that row is sent or rows are deleted or loaded.
     void transmitRow(int row);
+    [[nodiscard]] const std::string& notSentText() const { return notSentText_; }
     void sendSelectedOnce();
     void applyTxMode(int entry, std::string_view periodText);
     void applyTxPeriod(std::string_view periodText, bool selectorShowsPeriodic);
@@ -85,6 +88,7 @@ signals:
     // The selected row is to be shown again (-1: the list is empty): the view selects it and scrolls it into
     // view, the editor loads it.
     void showSelectedRow(int index);
+    void notSentTextChanged();
 
 private:
     void addTimerIfNeeded();
@@ -93,6 +97,7 @@ private:
     void setRunning(int index, bool running);
     void armTimer();
     void selectAndShow(int index);
+    void setNotSent(int row, std::string text);
 
     GlobalState& state_;
     TxListModel model_;
@@ -102,6 +107,8 @@ private:
     // Indexed by timer number; timer 0 exists from the start and belongs to no row.
     std::vector<int64_t> timerDueUs_{0};
     QTimer* timer_ = nullptr;
+    int notSentRow_ = 0; // from 1; 0 while every row could be sent
+    std::string notSentText_;
 };
 
 } // namespace korvel

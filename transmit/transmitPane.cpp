@@ -73,6 +73,11 @@ TransmitPane::TransmitPane(GlobalState& state, QWidget* parent) : QWidget(parent
     connectEditor();
     connect(list_, &TransmitList::showSelectedRow, this, &TransmitPane::showSelectedRow);
     connect(editor_, &TxEditor::fieldsChanged, this, &TransmitPane::showFields);
+    connect(list_, &TransmitList::notSentTextChanged, this, [this] {
+        const QString text = QString::fromStdString(list_->notSentText());
+        lblNotSent->setText(text);
+        lblNotSent->setToolTip(text);
+    });
     showFields();
 }
 
@@ -138,8 +143,12 @@ QFrame* TransmitPane::buildEditor() {
         coTxMode->addItem(QString::fromLatin1(entry));
     txtTxComment = field("txtTxComment", QStringLiteral("Comment"), 32767, 0);
     txtRXID = field("txtRXID", QStringLiteral("Trigger ID"), static_cast<int>(kExtendedIdLength), 8);
-    txtRXData = field("txtRXData", QStringLiteral("Trigger Data"), static_cast<int>(kTriggerDataLength), 0);
+    txtRXData = field("txtRXData", QStringLiteral("Trigger Data"), static_cast<int>(kTriggerDataLength),
+                      static_cast<int>(kTriggerDataLength));
     auto* lblDontCare = named(new QLabel(QStringLiteral("* = don't care")), "lblDontCare");
+    // Why a row was not sent; it takes the room that is left and never widens the pane.
+    lblNotSent = named(new QLabel, "lblNotSent", QStringLiteral("Not sent"));
+    lblNotSent->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     grid->addWidget(label("ID"), 0, 0);
     auto* idRow = new QHBoxLayout;
@@ -170,8 +179,10 @@ QFrame* TransmitPane::buildEditor() {
     triggerRow->addWidget(txtRXID);
     triggerRow->addSpacing(8);
     triggerRow->addWidget(label("Trigger Data"));
-    triggerRow->addWidget(txtRXData, 1);
+    triggerRow->addWidget(txtRXData);
     triggerRow->addWidget(lblDontCare);
+    triggerRow->addSpacing(8);
+    triggerRow->addWidget(lblNotSent, 1);
     grid->addLayout(triggerRow, 2, 1, 1, 3);
     grid->setColumnStretch(3, 1);
 
@@ -295,6 +306,10 @@ bool TransmitPane::filterTypedKey(QLineEdit* edit, QKeyEvent* key) {
     const char typed = text.size() == 1 ? text.at(0).toLatin1() : '\0';
     const bool backspace = key->key() == Qt::Key_Backspace;
     const char c = backspace ? kBackspace : typed;
+    if (edit == txtPeriod && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        editor_->leavePeriod();
+        return true;
+    }
     std::optional<char> accepted;
     if (edit == txtDLC)
         accepted = dlcFieldAccepts(c) ? std::optional<char>(c) : std::nullopt;
@@ -335,6 +350,9 @@ bool TransmitPane::listKey(QEvent* event) {
 }
 
 void TransmitPane::fieldFocused(QLineEdit* edit) {
+    // The trigger fields keep the caret where a click puts it, so one digit of a pattern can be fixed.
+    if (edit == txtRXID || edit == txtRXData)
+        return;
     // After the mouse press that gave the focus, which would otherwise place the caret.
     QTimer::singleShot(0, edit, [this, edit] {
         if (!edit->hasFocus())
@@ -353,6 +371,8 @@ void TransmitPane::fieldLeft(QLineEdit* edit) {
         editor_->leaveDlc();
     else if (edit == txtRXData)
         editor_->leaveTriggerData();
+    else if (edit == txtPeriod)
+        editor_->leavePeriod();
     else if (const int k = byteIndex(edit); k >= 0)
         editor_->leaveByte(k);
 }

@@ -12,6 +12,7 @@ class QCheckBox;
 class QComboBox;
 class QFrame;
 class QKeyEvent;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -67,6 +68,7 @@ private:
     QLineEdit* txtTxComment = nullptr;
     QLineEdit* txtRXID = nullptr;
     QLineEdit* txtRXData = nullptr;
+    QLabel* lblNotSent = nullptr;
     QFrame* frTxButtons = nullptr;
     QPushButton* cmdTransmitAdd = nullptr;
     QPushButton* cmdTransmitCopy = nullptr;

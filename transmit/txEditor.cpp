@@ -36,6 +36,7 @@ bool TxEditor::loading() const {
 
 void TxEditor::load() {
     state_.txEditorLoading = true;
+    periodPending_ = false;
     if (list_.selectedRow() >= 0) {
         const TxRow r = list_.row(list_.selectedRow());
         fields_.extendedId = r.id.size() > kStandardIdLength;
@@ -128,8 +129,19 @@ void TxEditor::remoteRule(bool checked) {
 
 void TxEditor::periodRule(std::string_view text) {
     fields_.period = fitted(text, kPeriodFieldLength);
-    if (!loading())
-        list_.applyTxPeriod(fields_.period, fields_.modeEntry == txModePeriodic);
+    if (loading())
+        return;
+    const int row = list_.selectedRow();
+    if (row >= 0 && list_.row(row).running) {
+        periodPending_ = true;
+        return;
+    }
+    applyPeriod();
+}
+
+void TxEditor::applyPeriod() {
+    periodPending_ = false;
+    list_.applyTxPeriod(fields_.period, fields_.modeEntry == txModePeriodic);
 }
 
 void TxEditor::triggerDataRule(std::string_view text) {
@@ -190,10 +202,18 @@ void TxEditor::setPeriodText(std::string_view text) {
     emit fieldsChanged();
 }
 
+void TxEditor::leavePeriod() {
+    if (periodPending_)
+        applyPeriod();
+    emit fieldsChanged();
+}
+
 void TxEditor::selectMode(int entry) {
     if (entry < txModeOff || entry > txModeTrigger)
         return;
     fields_.modeEntry = entry;
+    if (entry == txModePeriodic)
+        periodPending_ = false; // the row takes the field's period now
     if (!loading())
         list_.applyTxMode(entry, fields_.period);
     emit fieldsChanged();
@@ -226,6 +246,9 @@ void TxEditor::leaveTriggerData() {
 }
 
 void TxEditor::copyToTxList(const TxCopySource& source) {
+    // A period still being typed belongs to the row selected so far.
+    if (periodPending_)
+        applyPeriod();
     list_.appendEmptyRow(); // loads the editor with the empty row
     extendedIdRule(source.id.size() > kStandardIdLength);
     idRule(source.id);
@@ -243,7 +266,9 @@ void TxEditor::copyToTxList(const TxCopySource& source) {
         r.triggerId.clear();
         r.triggerData.clear();
     });
-    periodRule(source.period);
+    // Read as a number first, so the field shows the period the row holds, also for a Monitor period
+    // beyond the longest one a row takes.
+    periodRule(std::to_string(periodFromText(source.period)));
     emit fieldsChanged();
 }
 

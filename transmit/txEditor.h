@@ -65,7 +65,10 @@ public:
     void setByteText(int k, std::string_view text);
     void leaveByte(int k);
     void setRemote(bool checked);
+    // A period typed into a running row waits for this, leaving the field or Enter, so that the row never
+    // runs at the half-typed values on the way (1, 10 and 100 on the way to 1000).
     void setPeriodText(std::string_view text);
+    void leavePeriod();
     void selectMode(int entry);
     void setComment(std::string_view text);
     void setTriggerIdText(std::string_view text);
@@ -86,12 +89,14 @@ private:
     void byteRule(int k, std::string_view text);
     void remoteRule(bool checked);
     void periodRule(std::string_view text);
+    void applyPeriod();
     void triggerDataRule(std::string_view text);
     [[nodiscard]] bool loading() const;
 
     GlobalState& state_;
     TransmitList& list_;
     TxEditorFields fields_;
+    bool periodPending_ = false; // typed into a running row, not yet applied
 };
 
 } // namespace korvel

@@ -42,8 +42,7 @@ std::vector<TxRow> txRowsFromIni(const IniDocument& ini) {
         values.emplace(upperName(key), std::move(value)); // the first of a repeated key counts
     const auto read = [&values](int index, std::string_view field) {
         const auto it = values.find(upperName(keyName(index, field)));
-        return it == values.end() ? std::string("0")
-                                  : std::string(utf8Prefix(it->second, kIniMaxValueLength));
+        return it == values.end() ? std::string("0") : it->second;
     };
 
     std::vector<TxRow> rows;
@@ -83,10 +82,10 @@ void writeTxRowsToIni(IniDocument& ini, const std::vector<TxRow>& rows) {
 }
 
 std::optional<std::vector<TxRow>> loadTxListFile(const std::string& path, std::string* error) {
-    std::string text;
-    if (!readTextFile(path, text, kMaxTxListFileBytes, error))
+    std::string bytes;
+    if (!readFileBytes(path, bytes, kMaxTxListFileBytes, error))
         return std::nullopt;
-    return txRowsFromIni(IniDocument(text));
+    return txRowsFromIni(IniDocument(bytes));
 }
 
 bool saveTxListFile(const std::string& path, const std::vector<TxRow>& rows, std::string* error) {

@@ -17,8 +17,10 @@ struct WireFrame {
 
 // The frame of a row's identifier, DLC and Data columns; nothing when they do not make one: an identifier
 // that is not 3 or 8 hexadecimal digits or lies beyond its range, a DLC that is not one digit 0 to 8, or a
-// data byte within the DLC that is not two hexadecimal digits. Bytes beyond the DLC are not sent.
+// data byte within the DLC that is not two hexadecimal digits. Bytes beyond the DLC are not sent. When
+// there is no frame, `problem` (when given) says why, in words for the user.
 [[nodiscard]] std::optional<WireFrame> wireFrameFromRow(std::string_view idText, std::string_view dlcText,
-                                                        std::string_view dataText);
+                                                        std::string_view dataText,
+                                                        std::string* problem = nullptr);
 
 } // namespace korvel

@@ -17,6 +17,13 @@ inline std::string fileText(const std::string& path) {
     return text;
 }
 
+// The file as it is stored, without decoding.
+inline std::string fileBytes(const std::string& path) {
+    std::string bytes;
+    EXPECT_TRUE(readFileBytes(path, bytes));
+    return bytes;
+}
+
 inline void writeFile(const std::string& path, std::string_view text) {
     ASSERT_TRUE(writeTextFileAtomically(path, text));
 }
