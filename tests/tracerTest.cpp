@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -173,6 +174,9 @@ TEST(TracerView, TheReplaysLineInterface) {
     EXPECT_LE(t.bar()->value(), 90);
     t.view.selectLine(500); // out of range: nothing changes
     EXPECT_EQ(t.view.caretLine(), 90);
+    const int top = t.bar()->value();
+    t.view.selectLine(top + t.bar()->pageStep()); // the line just below the view scrolls it by one line
+    EXPECT_EQ(t.bar()->value(), top + 1);
     t.view.focusTracer();
     EXPECT_TRUE(t.edit.hasFocus() || !QApplication::focusWindow());
 }
@@ -206,6 +210,16 @@ TEST(TracerView, FollowsNewLinesOnlyWhileAtTheBottom) {
     t.view.appendTracerText(lines(50));
     EXPECT_EQ(t.bar()->value(), t.bar()->maximum());
     EXPECT_EQ(t.view.lineCount(), 201);
+
+    // A line wider than all before it can be scrolled to sideways, as a new line and as one extended.
+    QScrollBar* sideways = t.edit.horizontalScrollBar();
+    const qreal column = QFontMetricsF(t.edit.font()).horizontalAdvance(QLatin1Char('0'));
+    t.view.appendTracerText("\r\n" + std::string(300, 'A'));
+    EXPECT_GE(sideways->maximum() + t.edit.viewport()->width(), 300 * column);
+    const int wide = sideways->maximum();
+    t.view.appendTracerText(std::string(100, 'B'));
+    EXPECT_GE(sideways->maximum() + t.edit.viewport()->width(), 400 * column);
+    EXPECT_GT(sideways->maximum(), wide);
 }
 
 TEST(TracerView, ClickSelectsTheLineAndReportsItsFrame) {
@@ -258,6 +272,14 @@ TEST(TracerView, ArrowKeysActAsAClickAfterTheCaretMoved) {
     QTest::keyClick(&t.edit, Qt::Key_Down);
     EXPECT_TRUE(t.edit.selectedText().startsWith(QStringLiteral("00.001")));
     EXPECT_EQ(clicked.size(), 2);
+
+    // Down from the last line in view scrolls the view by one line.
+    t.view.appendTracerText(lines(50));
+    t.bar()->setValue(10);
+    t.clickAt(10 + t.bar()->pageStep() - 1, 0);
+    EXPECT_EQ(t.bar()->value(), 10);
+    QTest::keyClick(&t.edit, Qt::Key_Down);
+    EXPECT_EQ(t.bar()->value(), 11);
 }
 
 TEST(TracerView, TypedKeysAreUpperCasedOrRefused) {
@@ -314,6 +336,13 @@ TEST(TracerView, EditingLines) {
     QTest::keyClick(&t.edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(t.view.lineCount(), 4);
     EXPECT_EQ(t.view.lineText(3), "20.000");
+
+    // An empty line pasted between two is a line of its own.
+    t.edit.clear();
+    QApplication::clipboard()->setText(QStringLiteral("a\n\nb"));
+    QTest::keyClick(&t.edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(t.text(), "a\n\nb");
+    EXPECT_EQ(t.view.lineCount(), 3);
 }
 TEST(TracerView, ClearAsksFirst) {
     test::PromptsScope prompts;
