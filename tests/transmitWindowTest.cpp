@@ -310,4 +310,14 @@ TEST_F(TransmitWindowTest, TheEditorControlsFollowTheFieldRules) {
     QTest::keyClick(rows, Qt::Key_Delete);
     EXPECT_EQ(list().rowCount(), 1);
     EXPECT_EQ(rows->currentIndex().row(), 0);
+    // Tab and Shift+Tab leave the list instead of walking its cells.
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    rows->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(rows, Qt::Key_Tab);
+    EXPECT_FALSE(rows->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_TRUE(rows->hasFocus());
+    QTest::keyClick(rows, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_FALSE(rows->hasFocus());
 }
