@@ -336,13 +336,16 @@ TEST(TracerView, AssistiveToolsReadTheLinesAndFollowTheCaret) {
     EXPECT_TRUE(tracer->state().multiLine);
     QAccessibleTextInterface* text = tracer->textInterface();
     ASSERT_NE(text, nullptr);
+    int from = 0;
+    int to = 0;
     EXPECT_EQ(text->characterCount(), all.size());
     EXPECT_EQ(text->text(0, text->characterCount()), all);
+    EXPECT_EQ(text->textAtOffset(0, QAccessible::NoBoundary, &from, &to), all);
+    EXPECT_TRUE(text->textAfterOffset(0, QAccessible::NoBoundary, &from, &to).isEmpty());
+    EXPECT_TRUE(text->textAtOffset(all.size() + 1, QAccessible::LineBoundary, &from, &to).isEmpty());
     EXPECT_EQ(text->text(start(2000) + 3, start(2002)),
               all.mid(start(2000) + 3, start(2002) - start(2000) - 3));
 
-    int from = 0;
-    int to = 0;
     EXPECT_EQ(text->textAtOffset(1, QAccessible::LineBoundary, &from, &to), split[0] + QLatin1Char('\n'));
     EXPECT_EQ(to, 5);
     t.edit.setSelection({2000, 8}, {2000, 8});
