@@ -66,6 +66,7 @@ TEST_F(MainWindowTest, FirstStartShowsTitleDefaultsAndOneTransmitRow) {
     EXPECT_EQ(w->statusText(3), "Filter: Off");
     EXPECT_EQ(w->statusText(4), "Normal Mode");
     EXPECT_FALSE(w->pollTimer()->isActive());
+    EXPECT_EQ(w->pollTimer()->interval(), 100);
 }
 
 TEST_F(MainWindowTest, ControlsFollowTheConnectionState) {
