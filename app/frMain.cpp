@@ -16,12 +16,15 @@
 #include "transmit/transmitPane.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -67,6 +70,7 @@ QTableView* reportList(const char* name, const QString& accessibleName) {
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setTabKeyNavigation(false); // Tab leaves the list, as it leaves any other control
     list->setShowGrid(false);
     list->setWordWrap(false);
     list->setAlternatingRowColors(true);
@@ -226,6 +230,20 @@ void frMain::buildMenus() {
     mnuHelp = menuBar()->addMenu(QStringLiteral("?"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuAbout = entry(mnuHelp, "mnuAbout", "About", &frMain::showAbout);
+
+    // The entries have no shortcuts or access keys; the desktop's F10 reaches them, as a lone Alt does.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    menuKey->setObjectName(QStringLiteral("menuKey"));
+    connect(menuKey, &QShortcut::activated, this, &frMain::toggleMenuBarKeyboard);
+}
+
+void frMain::toggleMenuBarKeyboard() {
+    // The menu bar watches its window for an Alt pressed and released alone, and then takes (or gives
+    // back) the focus for the arrow keys, Enter and Escape.
+    QKeyEvent press(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(this, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(this, &release);
 }
 
 void frMain::buildToolbar() {
@@ -239,6 +257,9 @@ void frMain::buildToolbar() {
         action->setObjectName(key);
         action->setToolTip(QString::fromLatin1(k.tooltip));
         connect(action, &QAction::triggered, this, [this, key] { runToolbarCommand(key); });
+        // Reached by Tab and pressed with Space; a click leaves the focus where it was (in the Tracer,
+        // whose caret the replay buttons use).
+        tbrToolBar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
         toolbarActions_[key] = action;
         setButtonPicture(key, key);
     }

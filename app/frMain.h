@@ -87,6 +87,8 @@ protected:
 
 private:
     void buildMenus();
+    // What F10 does: opens the menu bar for the keyboard, or closes it.
+    void toggleMenuBarKeyboard();
     void buildToolbar();
     void buildStatusBar();
     void buildReceivePane(QWidget* pane);

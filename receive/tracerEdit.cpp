@@ -1,5 +1,7 @@
 #include "receive/tracerEdit.h"
 
+#include "receive/tracerAccessible.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetricsF>
@@ -10,6 +12,7 @@
 #include <QStyleHints>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace korvel {
@@ -39,6 +42,17 @@ TracerPos endOfInserted(TracerPos from, const QString& text) {
     return end;
 }
 
+// Text as assistive tools count it: one LF for each line end.
+QString withLfLineEnds(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+int clampedToInt(std::size_t value) {
+    return static_cast<int>(std::min<std::size_t>(value, INT_MAX));
+}
+
 } // namespace
 
 TracerEdit::TracerEdit(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -47,6 +61,7 @@ TracerEdit::TracerEdit(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setBackgroundRole(QPalette::Base);
     verticalScrollBar()->setSingleStep(1);
     changeEvent(nullptr);
+    installTracerAccessible();
 }
 
 QString TracerEdit::lineString(int line) const {
@@ -85,9 +100,13 @@ QString TracerEdit::plainText() const {
 }
 
 QString TracerEdit::selectedText() const {
-    const TracerPos s = std::min(caret_, anchor_);
-    const TracerPos e = std::max(caret_, anchor_);
-    // One string grown in place: a selection of millions of lines costs its text, not a string per line.
+    return textBetween(anchor_, caret_);
+}
+
+QString TracerEdit::textBetween(TracerPos from, TracerPos to) const {
+    const TracerPos s = clamped(std::min(from, to));
+    const TracerPos e = clamped(std::max(from, to));
+    // One string grown in place: a range of millions of lines costs its text, not a string per line.
     QString selected;
     for (int i = s.line; i <= e.line; ++i) {
         const QString text = lineString(i);
@@ -100,11 +119,36 @@ QString TracerEdit::selectedText() const {
     return selected;
 }
 
+int TracerEdit::characterCount() const {
+    return clampedToInt(store_.textChars());
+}
+
+int TracerEdit::offsetOf(TracerPos pos) const {
+    pos = clamped(pos);
+    return clampedToInt(store_.charOffset(pos.line) + static_cast<std::size_t>(pos.column));
+}
+
+TracerPos TracerEdit::positionOfOffset(int offset) const {
+    const auto at = static_cast<std::size_t>(std::max(0, offset));
+    const int line = store_.lineAtCharOffset(at);
+    return clamped(TracerPos{line, clampedToInt(at - store_.charOffset(line))});
+}
+
+QRect TracerEdit::characterRect(TracerPos pos) const {
+    pos = clamped(pos);
+    return QRect(static_cast<int>(std::lround(columnX(pos.column))),
+                 (pos.line - verticalScrollBar()->value()) * lineHeight_,
+                 static_cast<int>(std::ceil(charWidth_)), lineHeight_);
+}
+
 bool TracerEdit::atBottom() const {
     return verticalScrollBar()->value() >= verticalScrollBar()->maximum();
 }
 
 void TracerEdit::append(std::string_view text) {
+    const TracerPos oldCaret = caret_;
+    const TracerPos oldAnchor = anchor_;
+    const int end = characterCount();
     const bool follow = atBottom();
     store_.append(text);
     const int last = store_.lineCount() - 1;
@@ -113,15 +157,26 @@ void TracerEdit::append(std::string_view text) {
     if (follow)
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     viewport()->update();
+    if (tracerHeard() && utf16Length(text) <= static_cast<std::size_t>(kDescribedChars))
+        announceTracerText(this, end, QString(), withLfLineEnds(fromBytes(text)));
+    announceCaret(oldCaret, oldAnchor);
 }
 
 void TracerEdit::replaceAll(TracerStore&& store) {
+    const TracerPos oldCaret = caret_;
+    const TracerPos oldAnchor = anchor_;
+    const auto limit = static_cast<std::size_t>(kDescribedChars);
+    const bool described = tracerHeard() && store_.textChars() <= limit && store.textChars() <= limit;
+    const QString removed = described ? plainText() : QString();
     store_ = std::move(store);
     caret_ = anchor_ = TracerPos{};
     updateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     viewport()->update();
+    if (described)
+        announceTracerText(this, 0, removed, plainText());
+    announceCaret(oldCaret, oldAnchor, true);
 }
 
 void TracerEdit::clear() {
@@ -135,15 +190,26 @@ TracerPos TracerEdit::clamped(TracerPos pos) const {
 }
 
 void TracerEdit::setSelection(TracerPos anchor, TracerPos caret) {
+    const TracerPos oldCaret = caret_;
+    const TracerPos oldAnchor = anchor_;
     anchor_ = clamped(anchor);
     caret_ = clamped(caret);
     ensureCaretVisible();
     restartBlink();
+    announceCaret(oldCaret, oldAnchor);
 }
 
 void TracerEdit::insertText(const QString& text) {
-    const TracerPos s = std::min(caret_, anchor_);
-    const TracerPos e = std::max(caret_, anchor_);
+    replaceRange(std::min(caret_, anchor_), std::max(caret_, anchor_), text);
+}
+
+void TracerEdit::replaceRange(TracerPos s, TracerPos e, const QString& text) {
+    const TracerPos oldCaret = caret_;
+    const TracerPos oldAnchor = anchor_;
+    const int at = offsetOf(s);
+    const bool described =
+        tracerHeard() && offsetOf(e) - at <= kDescribedChars && text.size() <= kDescribedChars;
+    const QString removed = described ? textBetween(s, e) : QString();
     const QString joined = lineString(s.line).left(s.column) + text + lineString(e.line).mid(e.column);
     const QByteArray bytes = joined.toUtf8();
     store_.replaceLines(s.line, e.line,
@@ -152,22 +218,32 @@ void TracerEdit::insertText(const QString& text) {
     updateScrollBars();
     ensureCaretVisible();
     restartBlink();
+    if (described)
+        announceTracerText(this, at, removed, withLfLineEnds(text));
+    announceCaret(oldCaret, oldAnchor);
 }
 
 void TracerEdit::deleteAround(bool forward) {
-    if (!hasSelection()) {
-        TracerPos other = caret_;
-        if (forward)
-            other = caret_.column < lineLength(caret_.line) ? TracerPos{caret_.line, caret_.column + 1}
-                                                            : TracerPos{caret_.line + 1, 0};
-        else
-            other = caret_.column > 0 ? TracerPos{caret_.line, caret_.column - 1}
-                                      : TracerPos{caret_.line - 1, lineLength(caret_.line - 1)};
-        if (other.line < 0 || other.line >= store_.lineCount())
-            return;
-        anchor_ = other;
+    if (hasSelection()) {
+        insertText(QString());
+        return;
     }
-    insertText(QString());
+    TracerPos other = caret_;
+    if (forward)
+        other = caret_.column < lineLength(caret_.line) ? TracerPos{caret_.line, caret_.column + 1}
+                                                        : TracerPos{caret_.line + 1, 0};
+    else
+        other = caret_.column > 0 ? TracerPos{caret_.line, caret_.column - 1}
+                                  : TracerPos{caret_.line - 1, lineLength(caret_.line - 1)};
+    if (other.line < 0 || other.line >= store_.lineCount())
+        return;
+    replaceRange(std::min(caret_, other), std::max(caret_, other), QString());
+}
+
+void TracerEdit::announceCaret(TracerPos oldCaret, TracerPos oldAnchor, bool always) {
+    const bool selectionChanged =
+        (oldCaret != oldAnchor || hasSelection()) && (oldCaret != caret_ || oldAnchor != anchor_);
+    announceTracerCaret(this, always || oldCaret != caret_, selectionChanged);
 }
 
 int TracerEdit::visibleLines() const {
@@ -187,13 +263,18 @@ void TracerEdit::updateScrollBars() {
 }
 
 void TracerEdit::ensureCaretVisible() {
+    scrollToShow(caret_);
+}
+
+void TracerEdit::scrollToShow(TracerPos pos) {
+    pos = clamped(pos);
     QScrollBar* vertical = verticalScrollBar();
-    if (caret_.line < vertical->value())
-        vertical->setValue(caret_.line);
-    else if (caret_.line >= vertical->value() + visibleLines())
-        vertical->setValue(caret_.line - visibleLines() + 1);
+    if (pos.line < vertical->value())
+        vertical->setValue(pos.line);
+    else if (pos.line >= vertical->value() + visibleLines())
+        vertical->setValue(pos.line - visibleLines() + 1);
     QScrollBar* horizontal = horizontalScrollBar();
-    const int x = static_cast<int>(std::lround(caret_.column * charWidth_)) + kMargin;
+    const int x = static_cast<int>(std::lround(pos.column * charWidth_)) + kMargin;
     if (x < horizontal->value() + kMargin)
         horizontal->setValue(x - kMargin);
     else if (x > horizontal->value() + viewport()->width() - kMargin)
@@ -201,12 +282,20 @@ void TracerEdit::ensureCaretVisible() {
     viewport()->update();
 }
 
-TracerPos TracerEdit::positionAt(QPoint point) const {
+TracerPos TracerEdit::placeAt(QPoint point, qreal rounding) const {
     TracerPos pos;
     pos.line = verticalScrollBar()->value() + std::max(0, point.y()) / lineHeight_;
     const qreal x = point.x() + horizontalScrollBar()->value() - kMargin;
-    pos.column = static_cast<int>(std::clamp<qreal>(std::floor(x / charWidth_ + 0.5), 0, 1 << 30));
+    pos.column = static_cast<int>(std::clamp<qreal>(std::floor(x / charWidth_ + rounding), 0, 1 << 30));
     return clamped(pos);
+}
+
+TracerPos TracerEdit::positionAt(QPoint point) const {
+    return placeAt(point, 0.5);
+}
+
+TracerPos TracerEdit::characterAt(QPoint point) const {
+    return placeAt(point, 0);
 }
 
 void TracerEdit::paintEvent(QPaintEvent*) {
@@ -286,11 +375,14 @@ TracerPos TracerEdit::moved(TracerPos from, int key, Qt::KeyboardModifiers modif
 }
 
 void TracerEdit::moveCaret(TracerPos to, bool keepAnchor) {
+    const TracerPos oldCaret = caret_;
+    const TracerPos oldAnchor = anchor_;
     caret_ = to;
     if (!keepAnchor)
         anchor_ = to;
     ensureCaretVisible();
     restartBlink();
+    announceCaret(oldCaret, oldAnchor);
 }
 
 void TracerEdit::keyPressEvent(QKeyEvent* event) {

@@ -8,6 +8,7 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QRect>
 #include <QString>
 
 #include <compare>
@@ -32,6 +33,20 @@ public:
     // The whole text, lines joined by LF, as a clipboard or a test reads it.
     [[nodiscard]] QString plainText() const;
     [[nodiscard]] QString selectedText() const;
+    // The text from one place to another, lines joined by LF; only that range is built.
+    [[nodiscard]] QString textBetween(TracerPos from, TracerPos to) const;
+
+    // Offsets as assistive tools count them: the characters of the lines joined by LF. They come from the
+    // store's counts, so a reader asking about the last of a million lines builds no text.
+    [[nodiscard]] int characterCount() const;
+    [[nodiscard]] int offsetOf(TracerPos pos) const;
+    [[nodiscard]] TracerPos positionOfOffset(int offset) const;
+    // Where the character at a place is drawn, in viewport coordinates, one column wide.
+    [[nodiscard]] QRect characterRect(TracerPos pos) const;
+    // The character drawn under a point of the viewport (not the caret boundary nearest to the point).
+    [[nodiscard]] TracerPos characterAt(QPoint point) const;
+    // Scrolls a place into view and leaves the caret where it is.
+    void scrollToShow(TracerPos pos);
 
     // Adds text after the last character; the selection is dropped and the caret ends after the new text.
     // The view follows only when it was at the bottom before.
@@ -63,6 +78,8 @@ protected:
 
 private:
     [[nodiscard]] TracerPos clamped(TracerPos pos) const;
+    // A place under a point; `rounding` 0.5 gives the caret boundary nearest to it, 0 the character.
+    [[nodiscard]] TracerPos placeAt(QPoint point, qreal rounding) const;
     [[nodiscard]] TracerPos positionAt(QPoint point) const;
     [[nodiscard]] int visibleLines() const;
     [[nodiscard]] int lineLength(int line) const { return static_cast<int>(lineString(line).size()); }
@@ -72,10 +89,14 @@ private:
     [[nodiscard]] qreal columnX(int column) const;
     [[nodiscard]] TracerPos moved(TracerPos from, int key, Qt::KeyboardModifiers modifiers) const;
     void moveCaret(TracerPos to, bool keepAnchor);
+    // Replaces the text from s to e (in order) and puts the caret after the new text.
+    void replaceRange(TracerPos s, TracerPos e, const QString& text);
     void deleteAround(bool forward);
     void updateScrollBars();
     void ensureCaretVisible();
     void restartBlink();
+    // Tells assistive tools where the caret and the selection are, when either moved (or `always`).
+    void announceCaret(TracerPos oldCaret, TracerPos oldAnchor, bool always = false);
 
     TracerStore store_;
     TracerPos caret_;

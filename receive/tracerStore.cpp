@@ -10,7 +10,22 @@ namespace {
 // Large enough that the per-block bookkeeping vanishes, small enough that an edit rewrites little.
 constexpr std::size_t kBlockBytes = 64 * 1024;
 
+// A block of ASCII only (the common case) counts a character per byte, so its offsets need no decoding.
+bool isAscii(const std::string& bytes, std::size_t chars) {
+    return chars == bytes.size();
+}
+
 } // namespace
+
+std::size_t utf16Length(std::string_view utf8) {
+    std::size_t length = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        length += (byte & 0xC0) != 0x80 ? 1 : 0; // continuation bytes add nothing
+        length += byte >= 0xF0 ? 1 : 0;          // four bytes make a surrogate pair
+    }
+    return length;
+}
 
 void splitTracerText(std::string_view text, const std::function<void(std::string_view)>& piece) {
     std::size_t start = 0;
@@ -33,11 +48,14 @@ TracerStore::TracerStore() {
 void TracerStore::clear() {
     std::vector<Block>().swap(blocks_);
     std::vector<int>().swap(firstLine_);
+    std::vector<std::size_t>().swap(firstChar_);
     blocks_.emplace_back();
     blocks_.back().ends.push_back(0);
     firstLine_.push_back(0);
+    firstChar_.push_back(0);
     lineCount_ = 1;
     bytes_ = 0;
+    chars_ = 0;
     longestLine_ = 0;
 }
 
@@ -58,7 +76,7 @@ std::string_view TracerStore::line(int index) const {
     return lineIn(blocks_[b], static_cast<std::size_t>(index - firstLine_[b]));
 }
 
-void TracerStore::addLine(std::vector<Block>& blocks, std::string_view text) const {
+std::size_t TracerStore::addLine(std::vector<Block>& blocks, std::string_view text) const {
     if (blocks.empty() ||
         (!blocks.back().ends.empty() && blocks.back().bytes.size() + text.size() > kBlockBytes)) {
         if (!blocks.empty()) {
@@ -71,12 +89,18 @@ void TracerStore::addLine(std::vector<Block>& blocks, std::string_view text) con
     Block& block = blocks.back();
     block.bytes.append(text);
     block.ends.push_back(static_cast<std::uint32_t>(block.bytes.size()));
+    const std::size_t chars = utf16Length(text);
+    block.chars += chars;
+    return chars;
 }
 
 void TracerStore::extendLastLine(std::string_view text) {
     Block& block = blocks_.back();
     block.bytes.append(text);
     block.ends.back() = static_cast<std::uint32_t>(block.bytes.size());
+    const std::size_t chars = utf16Length(text);
+    block.chars += chars;
+    chars_ += chars;
     bytes_ += text.size();
     longestLine_ = std::max(longestLine_, line(lineCount_ - 1).size());
 }
@@ -90,23 +114,31 @@ void TracerStore::append(std::string_view text) {
             return;
         }
         const std::size_t before = blocks_.size();
-        addLine(blocks_, piece);
-        if (blocks_.size() != before)
+        const std::size_t chars = addLine(blocks_, piece);
+        if (blocks_.size() != before) {
             firstLine_.push_back(lineCount_);
+            firstChar_.push_back(chars_); // the new line is not counted yet
+        }
         ++lineCount_;
         bytes_ += piece.size();
+        chars_ += chars;
         longestLine_ = std::max(longestLine_, piece.size());
     });
 }
 
 void TracerStore::renumberFrom(std::size_t block) {
     firstLine_.resize(blocks_.size());
+    firstChar_.resize(blocks_.size());
     int first = block == 0 ? 0 : firstLine_[block - 1] + static_cast<int>(blocks_[block - 1].ends.size());
+    std::size_t chars = block == 0 ? 0 : firstChar_[block - 1] + blocks_[block - 1].chars;
     for (std::size_t b = block; b < blocks_.size(); ++b) {
         firstLine_[b] = first;
+        firstChar_[b] = chars;
         first += static_cast<int>(blocks_[b].ends.size());
+        chars += blocks_[b].chars;
     }
     lineCount_ = first;
+    chars_ = chars;
     bytes_ = 0;
     for (const Block& b : blocks_)
         bytes_ += b.bytes.size();
@@ -144,6 +176,42 @@ void TracerStore::replaceLines(int first, int last, std::string_view text) {
     blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(firstBlock),
                    std::make_move_iterator(rebuilt.begin()), std::make_move_iterator(rebuilt.end()));
     renumberFrom(firstBlock);
+}
+
+std::size_t TracerStore::charOffset(int line) const {
+    line = std::clamp(line, 0, lineCount_ - 1);
+    const std::size_t b = blockOf(line);
+    const Block& block = blocks_[b];
+    const auto k = static_cast<std::size_t>(line - firstLine_[b]);
+    const std::size_t start = k == 0 ? 0 : block.ends[k - 1];
+    const std::size_t before = isAscii(block.bytes, block.chars)
+                                   ? start
+                                   : utf16Length(std::string_view(block.bytes).substr(0, start));
+    return firstChar_[b] + before + static_cast<std::size_t>(line);
+}
+
+int TracerStore::lineAtCharOffset(std::size_t offset) const {
+    // Where each block starts: its characters before plus one line end per line before.
+    const auto blockStart = [this](std::size_t b) {
+        return firstChar_[b] + static_cast<std::size_t>(firstLine_[b]);
+    };
+    std::size_t lo = 0;
+    std::size_t hi = blocks_.size();
+    while (hi - lo > 1) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        (blockStart(mid) <= offset ? lo : hi) = mid;
+    }
+    const Block& block = blocks_[lo];
+    const bool ascii = isAscii(block.bytes, block.chars);
+    std::size_t start = blockStart(lo);
+    for (std::size_t k = 0; k + 1 < block.ends.size(); ++k) {
+        const std::string_view text = lineIn(block, k);
+        const std::size_t end = start + (ascii ? text.size() : utf16Length(text)); // where its line end is
+        if (offset <= end)
+            return firstLine_[lo] + static_cast<int>(k);
+        start = end + 1;
+    }
+    return firstLine_[lo] + static_cast<int>(block.ends.size()) - 1;
 }
 
 bool TracerStore::forEachLine(const std::function<bool(std::string_view)>& visit) const {

@@ -32,6 +32,14 @@ public:
     [[nodiscard]] std::size_t memoryBytes() const {
         return bytes_ + 4 * static_cast<std::size_t>(lineCount_);
     }
+    // Character offsets, counted as a QString counts them (a character beyond 16 bits is two) with one
+    // character per line end: how a screen reader addresses the text. They come from per-block counts, so
+    // no query builds the text.
+    [[nodiscard]] std::size_t textChars() const { return chars_ + static_cast<std::size_t>(lineCount_ - 1); }
+    // The offset of a line's first character; clamped to the lines there are.
+    [[nodiscard]] std::size_t charOffset(int line) const;
+    // The line holding an offset, the position of its line end included; the last line past the end.
+    [[nodiscard]] int lineAtCharOffset(std::size_t offset) const;
 
     // Adds text after the last character: it is split at CR LF, LF or CR; the first piece extends the last
     // line and every further piece starts a new line.
@@ -48,19 +56,26 @@ private:
     struct Block {
         std::string bytes;
         std::vector<std::uint32_t> ends; // end offset of each line in `bytes`
+        std::size_t chars = 0;           // characters of its lines, line ends not counted
     };
     [[nodiscard]] std::size_t blockOf(int index) const;
     [[nodiscard]] std::string_view lineIn(const Block& block, std::size_t k) const;
-    void addLine(std::vector<Block>& blocks, std::string_view text) const;
+    // Returns the characters of the line added.
+    std::size_t addLine(std::vector<Block>& blocks, std::string_view text) const;
     void extendLastLine(std::string_view text);
     void renumberFrom(std::size_t block);
 
     std::vector<Block> blocks_;
-    std::vector<int> firstLine_; // index of the first line of each block
+    std::vector<int> firstLine_;         // index of the first line of each block
+    std::vector<std::size_t> firstChar_; // characters of the lines before each block, line ends not counted
     int lineCount_ = 0;
     std::size_t bytes_ = 0;
+    std::size_t chars_ = 0;
     std::size_t longestLine_ = 0;
 };
+
+// Characters of UTF-8 text as a QString holds them: one per character, two beyond 16 bits.
+[[nodiscard]] std::size_t utf16Length(std::string_view utf8);
 
 // Splits text at CR LF, LF or CR and calls `piece` with each piece (one more than there are line ends).
 void splitTracerText(std::string_view text, const std::function<void(std::string_view)>& piece);

@@ -79,6 +79,9 @@ bool TracerView::filterKeyPress(QEvent* event) {
     case Qt::Key_Backspace:
     case Qt::Key_Return:
     case Qt::Key_Enter:
+    // Tab and Shift+Tab leave the Tracer, as they leave any other control.
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
         return false;
     default:
         break;

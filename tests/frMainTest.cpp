@@ -2,18 +2,27 @@
 #include "app/frmAbout.h"
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
+#include "receive/monitorFold.h"
+#include "receive/monitorModel.h"
 #include "receive/tracerEdit.h"
 #include "support/mainWindowFixture.h"
 #include "transmit/txListModel.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QTableView>
+#include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 using namespace korvel;
 
@@ -57,6 +66,7 @@ TEST_F(MainWindowTest, FirstStartShowsTitleDefaultsAndOneTransmitRow) {
     EXPECT_EQ(w->statusText(3), "Filter: Off");
     EXPECT_EQ(w->statusText(4), "Normal Mode");
     EXPECT_FALSE(w->pollTimer()->isActive());
+    EXPECT_EQ(w->pollTimer()->interval(), 100);
 }
 
 TEST_F(MainWindowTest, ControlsFollowTheConnectionState) {
@@ -197,6 +207,67 @@ TEST_F(MainWindowTest, PaneButtonsLetEitherPaneFillTheWindow) {
 
     w->findChild<QToolButton*>("imgTxFull")->click();
     EXPECT_FALSE(w->findChild<QWidget*>("frameReceive")->isVisible());
+}
+
+// Keyboard alone: F10 or a lone Alt opens the menu bar and Escape gives the focus back; Tab reaches every
+// toolbar button and leaves every pane, Shift+Tab comes back.
+TEST_F(MainWindowTest, TheKeyboardAloneReachesMenusToolbarAndPanes) {
+    auto w = openTracerWindow();
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    QMenuBar* bar = w->menuBar();
+    QWidget* tracer = w->tracer();
+    tracer->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(tracer->hasFocus());
+    for (const Qt::Key key : {Qt::Key_F10, Qt::Key_Alt}) {
+        QTest::keyClick(tracer, key);
+        ASSERT_TRUE(bar->hasFocus()) << key;
+        EXPECT_EQ(bar->activeAction(), w->findChild<QMenu*>("mnuFile")->menuAction());
+        QTest::keyClick(bar, Qt::Key_Escape);
+        EXPECT_TRUE(tracer->hasFocus()) << key;
+    }
+    // The commands on the bar itself run with Enter.
+    QTest::keyClick(tracer, Qt::Key_F10);
+    while (bar->activeAction() != menu(*w, "mnuTracer") && bar->hasFocus())
+        QTest::keyClick(bar, Qt::Key_Right);
+    QTest::keyClick(bar, Qt::Key_Return);
+    EXPECT_FALSE(basGlobal.hasOption(optTracerMode));
+    w->runToolbarCommand(QStringLiteral("tracer"));
+
+    // Tab leaves the Tracer at once and Shift+Tab comes back; walking on reaches every toolbar button shown.
+    tracer->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(tracer, Qt::Key_Tab);
+    EXPECT_FALSE(tracer->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_TRUE(tracer->hasFocus());
+    std::set<QWidget*> reached;
+    for (int i = 0; i < 100 && reached.insert(QApplication::focusWidget()).second; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    auto* toolbar = w->findChild<QToolBar*>("tbrToolBar");
+    for (QAction* action : toolbar->actions()) {
+        if (action->isVisible() && action->isEnabled()) {
+            EXPECT_TRUE(reached.count(toolbar->widgetForAction(action)))
+                << action->objectName().toStdString();
+        }
+    }
+    EXPECT_TRUE(reached.count(w->findChild<QTableView*>("listTransmit")));
+    const QAccessibleInterface* read = QAccessible::queryAccessibleInterface(tracer);
+    EXPECT_EQ(read->text(QAccessible::Name), "Tracer");
+
+    // A toolbar button is pressed with Space; in the Monitor view Tab leaves the Monitor list too.
+    QWidget* viewButton = toolbar->widgetForAction(w->toolbarAction(QStringLiteral("tracer")));
+    viewButton->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(viewButton, Qt::Key_Space);
+    ASSERT_FALSE(basGlobal.hasOption(optTracerMode));
+    PollEntry entry;
+    entry.idText = ShortText<8>("123");
+    entry.frameCount = 1;
+    RowTimes times;
+    updateMonitorRows(*w->monitorModel(), std::span<const PollEntry>(&entry, 1), times, {});
+    auto* monitor = w->findChild<QTableView*>("listReceive");
+    monitor->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(monitor, Qt::Key_Tab);
+    EXPECT_FALSE(monitor->hasFocus());
 }
 
 TEST(AboutBox, ShowsTitleVersionAndTheProjectLink) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -33,6 +34,17 @@ TEST(TracerStore, SplitsAtEveryKindOfLineEnd) {
     EXPECT_EQ(store.textBytes(), 5U + 2 * 6);
     EXPECT_EQ(store.line(-1), "");
     EXPECT_EQ(store.line(7), "");
+
+    // Offsets count characters as a QString holds them (beyond 16 bits, two) and one per line end.
+    TracerStore wide;
+    wide.append("\xC3\xA4\r\n\xF0\x9F\x98\x80x\r\n"); // "ä", a face and "x", then the empty rest
+    EXPECT_EQ(wide.textChars(), 1U + 1 + 3 + 1);
+    EXPECT_EQ(wide.charOffset(1), 2U);
+    EXPECT_EQ(wide.charOffset(2), 6U);
+    EXPECT_EQ(wide.lineAtCharOffset(1), 0); // the first line end belongs to the first line
+    EXPECT_EQ(wide.lineAtCharOffset(5), 1);
+    EXPECT_EQ(wide.lineAtCharOffset(6), 2);
+    EXPECT_EQ(wide.lineAtCharOffset(99), 2);
 }
 
 TEST(TracerStore, ARecordingOfManyBlocksKeepsEveryLineInOrder) {
@@ -79,7 +91,7 @@ TEST(TracerStore, EditsAgreeWithAPlainListOfLines) {
         const int count = static_cast<int>(model.size());
         const int first = pick(count);
         const int last = std::min(count - 1, first + (step % 5 == 0 ? pick(3000) : pick(3)));
-        std::string text = "e" + std::to_string(step);
+        std::string text = "e" + std::to_string(step) + (step % 3 == 0 ? "\xC3\xA4" : "");
         Lines pieces{text};
         for (int extra = pick(4); extra > 0; --extra) {
             text += "\r\nn" + std::to_string(extra);
@@ -100,6 +112,18 @@ TEST(TracerStore, EditsAgreeWithAPlainListOfLines) {
     for (const std::string& line : model)
         bytes += line.size() + 2;
     EXPECT_EQ(store.textBytes(), bytes - 2);
+
+    // Character offsets agree with the lines' lengths ("ä" is two bytes and one character).
+    std::size_t offset = 0;
+    for (int i = 0; i < store.lineCount(); ++i) {
+        const std::string& line = model[static_cast<std::size_t>(i)];
+        ASSERT_EQ(store.charOffset(i), offset) << i;
+        ASSERT_EQ(store.lineAtCharOffset(offset), i) << i;
+        offset += line.size() - static_cast<std::size_t>(std::count(line.begin(), line.end(), '\xC3'));
+        ASSERT_EQ(store.lineAtCharOffset(offset), i) << i; // its line end
+        ++offset;
+    }
+    EXPECT_EQ(store.textChars(), offset - 1);
 
     // Deleting everything leaves one empty line.
     store.replaceLines(0, store.lineCount() - 1, "");

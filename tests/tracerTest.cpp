@@ -1,13 +1,16 @@
 #include "core/prompts.h"
 #include "link/canFrame.h"
+#include "receive/tracerAccessible.h"
 #include "receive/tracerEdit.h"
 #include "receive/tracerLine.h"
 #include "receive/tracerView.h"
 #include "support/scriptedPrompts.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -173,6 +176,9 @@ TEST(TracerView, TheReplaysLineInterface) {
     EXPECT_LE(t.bar()->value(), 90);
     t.view.selectLine(500); // out of range: nothing changes
     EXPECT_EQ(t.view.caretLine(), 90);
+    const int top = t.bar()->value();
+    t.view.selectLine(top + t.bar()->pageStep()); // the line just below the view scrolls it by one line
+    EXPECT_EQ(t.bar()->value(), top + 1);
     t.view.focusTracer();
     EXPECT_TRUE(t.edit.hasFocus() || !QApplication::focusWindow());
 }
@@ -206,6 +212,16 @@ TEST(TracerView, FollowsNewLinesOnlyWhileAtTheBottom) {
     t.view.appendTracerText(lines(50));
     EXPECT_EQ(t.bar()->value(), t.bar()->maximum());
     EXPECT_EQ(t.view.lineCount(), 201);
+
+    // A line wider than all before it can be scrolled to sideways, as a new line and as one extended.
+    QScrollBar* sideways = t.edit.horizontalScrollBar();
+    const qreal column = QFontMetricsF(t.edit.font()).horizontalAdvance(QLatin1Char('0'));
+    t.view.appendTracerText("\r\n" + std::string(300, 'A'));
+    EXPECT_GE(sideways->maximum() + t.edit.viewport()->width(), 300 * column);
+    const int wide = sideways->maximum();
+    t.view.appendTracerText(std::string(100, 'B'));
+    EXPECT_GE(sideways->maximum() + t.edit.viewport()->width(), 400 * column);
+    EXPECT_GT(sideways->maximum(), wide);
 }
 
 TEST(TracerView, ClickSelectsTheLineAndReportsItsFrame) {
@@ -258,6 +274,14 @@ TEST(TracerView, ArrowKeysActAsAClickAfterTheCaretMoved) {
     QTest::keyClick(&t.edit, Qt::Key_Down);
     EXPECT_TRUE(t.edit.selectedText().startsWith(QStringLiteral("00.001")));
     EXPECT_EQ(clicked.size(), 2);
+
+    // Down from the last line in view scrolls the view by one line.
+    t.view.appendTracerText(lines(50));
+    t.bar()->setValue(10);
+    t.clickAt(10 + t.bar()->pageStep() - 1, 0);
+    EXPECT_EQ(t.bar()->value(), 10);
+    QTest::keyClick(&t.edit, Qt::Key_Down);
+    EXPECT_EQ(t.bar()->value(), 11);
 }
 
 TEST(TracerView, TypedKeysAreUpperCasedOrRefused) {
@@ -273,6 +297,117 @@ TEST(TracerView, TypedKeysAreUpperCasedOrRefused) {
         QTest::keyClick(&t.edit, static_cast<Qt::Key>(refused),
                         refused == Qt::Key_Tab ? Qt::NoModifier : Qt::ControlModifier);
     EXPECT_EQ(t.text(), "T1A,R\n ");
+}
+
+namespace {
+
+// What assistive tools are told of the Tracer, as text; empty for events not checked here.
+QString told(QAccessibleEvent* event) {
+    if (event->type() == QAccessible::TextCaretMoved)
+        return QStringLiteral("caret %1")
+            .arg(static_cast<QAccessibleTextCursorEvent*>(event)->cursorPosition());
+    if (const auto* inserted = dynamic_cast<QAccessibleTextInsertEvent*>(event))
+        return QStringLiteral("insert %1 %2").arg(inserted->changePosition()).arg(inserted->textInserted());
+    if (const auto* removed = dynamic_cast<QAccessibleTextRemoveEvent*>(event))
+        return QStringLiteral("remove %1 %2").arg(removed->changePosition()).arg(removed->textRemoved());
+    return {};
+}
+
+} // namespace
+
+// A screen reader reads the Tracer as a text box: the caret's line and the lines and words around it, the
+// selection and what is on screen, by offsets over the whole text; and it hears every caret move and edit.
+TEST(TracerView, AssistiveToolsReadTheLinesAndFollowTheCaret) {
+    Tracer t;
+    t.view.appendTracerText("\xC3\x84 \xF0\x9F\x98\x80\r\n"); // a character beyond 16 bits counts two
+    t.view.appendTracerText(lines(3000));
+    const QString all = t.text();
+    const QStringList split = all.split(QLatin1Char('\n'));
+    const auto start = [&split](int line) {
+        int offset = 0;
+        for (int i = 0; i < line; ++i)
+            offset += static_cast<int>(split[i].size()) + 1;
+        return offset;
+    };
+
+    QAccessibleInterface* tracer = QAccessible::queryAccessibleInterface(&t.edit);
+    ASSERT_NE(tracer, nullptr);
+    EXPECT_EQ(tracer->role(), QAccessible::EditableText);
+    EXPECT_TRUE(tracer->state().multiLine);
+    QAccessibleTextInterface* text = tracer->textInterface();
+    ASSERT_NE(text, nullptr);
+    int from = 0;
+    int to = 0;
+    EXPECT_EQ(text->characterCount(), all.size());
+    EXPECT_EQ(text->text(0, text->characterCount()), all);
+    EXPECT_EQ(text->textAtOffset(0, QAccessible::NoBoundary, &from, &to), all);
+    EXPECT_TRUE(text->textAfterOffset(0, QAccessible::NoBoundary, &from, &to).isEmpty());
+    EXPECT_TRUE(text->textAtOffset(all.size() + 1, QAccessible::LineBoundary, &from, &to).isEmpty());
+    EXPECT_EQ(text->text(start(2000) + 3, start(2002)),
+              all.mid(start(2000) + 3, start(2002) - start(2000) - 3));
+
+    EXPECT_EQ(text->textAtOffset(1, QAccessible::LineBoundary, &from, &to), split[0] + QLatin1Char('\n'));
+    EXPECT_EQ(to, 5);
+    t.edit.setSelection({2000, 8}, {2000, 8});
+    EXPECT_EQ(text->cursorPosition(), start(2000) + 8);
+    EXPECT_EQ(tracer->text(QAccessible::Value), split[2000]);
+    EXPECT_EQ(text->textAtOffset(-2, QAccessible::LineBoundary, &from, &to), split[2000] + QLatin1Char('\n'));
+    EXPECT_EQ(from, start(2000));
+    EXPECT_EQ(text->textBeforeOffset(-2, QAccessible::LineBoundary, &from, &to),
+              split[1999] + QLatin1Char('\n'));
+    EXPECT_EQ(text->textAfterOffset(-2, QAccessible::LineBoundary, &from, &to),
+              split[2001] + QLatin1Char('\n'));
+    EXPECT_EQ(from, start(2001));
+    EXPECT_EQ(text->textAtOffset(-2, QAccessible::WordBoundary, &from, &to), "123");
+
+    t.view.selectLine(5);
+    ASSERT_EQ(text->selectionCount(), 1);
+    text->selection(0, &from, &to);
+    EXPECT_EQ(from, start(5));
+    EXPECT_EQ(to, start(6) - 1);
+    // The reader moves the caret and selects too.
+    text->setCursorPosition(start(7) + 2);
+    EXPECT_EQ(t.edit.caret(), (TracerPos{7, 2}));
+    EXPECT_EQ(text->selectionCount(), 0);
+    text->setSelection(0, start(8), start(9));
+    EXPECT_EQ(t.edit.selectedText(), split[8] + QLatin1Char('\n'));
+
+    // On screen: the first line in view is at the top, and a character is found where it is drawn.
+    t.view.selectLine(2500);
+    const QRect cell = text->characterRect(start(t.bar()->value()) + 1);
+    EXPECT_EQ(t.edit.viewport()->mapFromGlobal(cell.topLeft()).y(), 0);
+    EXPECT_EQ(text->offsetAtPoint(cell.center()), start(t.bar()->value()) + 1);
+    EXPECT_EQ(text->offsetAtPoint(t.edit.viewport()->mapToGlobal(QPoint(-5, 2))), -1);
+
+    QStringList heard;
+    setTracerListener([&heard](QAccessibleEvent* event) {
+        if (const QString text = told(event); !text.isEmpty())
+            heard << text;
+    });
+    struct Deaf {
+        ~Deaf() { setTracerListener({}); }
+    } deaf;
+    t.edit.setSelection({10, 3}, {10, 3});
+    QTest::keyClick(&t.edit, Qt::Key_Down); // selects line 11 once released, the caret at its start
+    QTest::keyClick(&t.edit, Qt::Key_Right);
+    QTest::keyClicks(&t.edit, "a");
+    QTest::keyClick(&t.edit, Qt::Key_Backspace);
+    QTest::keyClick(&t.edit, Qt::Key_Return);
+    const int end = t.edit.characterCount();
+    t.view.appendTracerText("X\r\nY");
+    const auto at = [&start](int line, int column) {
+        return QString::number(start(line) + column);
+    };
+    EXPECT_EQ(
+        heard,
+        QStringList({"caret " + at(10, 3), "caret " + at(11, 3), "caret " + at(11, 0), "caret " + at(11, 1),
+                     "insert " + at(11, 1) + " A", "caret " + at(11, 2), "remove " + at(11, 1) + " A",
+                     "caret " + at(11, 1), "insert " + at(11, 1) + " \n", "caret " + at(11, 2),
+                     QStringLiteral("insert %1 X\nY").arg(end), QStringLiteral("caret %1").arg(end + 3)}));
+    // A change of more than 64 Ki characters is not spelled out: the reader reads again at the caret.
+    heard.clear();
+    t.edit.clear();
+    EXPECT_EQ(heard, QStringList({"caret 0"}));
 }
 
 // The Tracer as a script the user edits: lines split, joined, changed and deleted by keys and selections.
@@ -314,6 +449,13 @@ TEST(TracerView, EditingLines) {
     QTest::keyClick(&t.edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(t.view.lineCount(), 4);
     EXPECT_EQ(t.view.lineText(3), "20.000");
+
+    // An empty line pasted between two is a line of its own.
+    t.edit.clear();
+    QApplication::clipboard()->setText(QStringLiteral("a\n\nb"));
+    QTest::keyClick(&t.edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(t.text(), "a\n\nb");
+    EXPECT_EQ(t.view.lineCount(), 3);
 }
 TEST(TracerView, ClearAsksFirst) {
     test::PromptsScope prompts;

@@ -341,4 +341,15 @@ TEST_F(TransmitWindowTest, TheEditorControlsFollowTheFieldRules) {
     EXPECT_EQ(list().row(0).count, "2");
     EXPECT_EQ(control<QLabel>("lblNotSent")->text(),
               "Row 1 not sent: ID FFF is above 7FF; check \"29 Bit Id\" for an extended ID.");
+
+    // Tab and Shift+Tab leave the list instead of walking its cells.
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    rows->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(rows, Qt::Key_Tab);
+    EXPECT_FALSE(rows->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_TRUE(rows->hasFocus());
+    QTest::keyClick(rows, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_FALSE(rows->hasFocus());
 }

@@ -88,6 +88,7 @@ void TransmitPane::buildList() {
     listTransmit->setSelectionBehavior(QAbstractItemView::SelectRows);
     listTransmit->setSelectionMode(QAbstractItemView::SingleSelection);
     listTransmit->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    listTransmit->setTabKeyNavigation(false); // Tab leaves the list, as it leaves any other control
     listTransmit->setShowGrid(false);
     listTransmit->setWordWrap(false);
     listTransmit->setAlternatingRowColors(true);
