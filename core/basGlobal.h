@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace korvel {
 
@@ -41,6 +42,16 @@ enum DeviceKind : int {
 inline constexpr std::array<const char*, 5> kDeviceNames{"Select CAN Device", "COM", "USB", "PEAKUSB",
                                                          "SocketCAN"};
 
+// One identifier of the discrete filter list: its value, and whether it was written as an extended one.
+struct DiscreteFilterId {
+    uint32_t value = 0;
+    bool isExtended = false;
+    friend bool operator==(const DiscreteFilterId&, const DiscreteFilterId&) = default;
+    friend bool operator<(const DiscreteFilterId& a, const DiscreteFilterId& b) {
+        return a.value != b.value ? a.value < b.value : a.isExtended < b.isExtended;
+    }
+};
+
 struct GlobalState {
     std::string iniPath;
     int32_t options = 0;
@@ -57,6 +68,8 @@ struct GlobalState {
     std::string rangeFilterStartText;
     std::string rangeFilterEndText;
     std::string discreteFilterText;
+    // discreteFilterText read once, sorted; set wherever the text is set, so no frame parses the list.
+    std::vector<DiscreteFilterId> discreteFilterIds;
     int32_t rangeFilterStart = 0;
     int32_t rangeFilterEnd = 0;
     int32_t splitPosition = 0;
