@@ -197,4 +197,8 @@ TEST_F(PaneWindowTest, ASmallWindowKeepsAUsableReceivePaneAndTheLastColumnFits) 
     for (int c = 0; c < 5; ++c)
         others += list->columnWidth(c);
     EXPECT_EQ(list->columnWidth(5), list->width() - others - window->twipsToPixels(kSpareColumnTwips));
+    // Widening another column takes the room from the last one.
+    const int last = list->columnWidth(5);
+    list->setColumnWidth(2, list->columnWidth(2) + 50);
+    EXPECT_EQ(list->columnWidth(5), last - 50);
 }
