@@ -58,12 +58,20 @@ private:
     std::function<int(int)> twipsToPixels_;
 };
 
+// The editor's own height: the pane squeezes it when it has less room, and a limit measured against the
+// squeezed height would let each small drag squeeze it further.
+int editorHeightTwips(const frMain& window) {
+    return window.pixelsToTwips(window.transmitPane()->editorFrame()->sizeHint().height());
+}
+
 } // namespace
 
 void frMain::setUpLayout() {
     // The drag limits are the layout rule's, not the sizes the panes' contents would prefer.
     frameReceive->setMinimumHeight(1);
     frameTransmit->setMinimumHeight(1);
+    // In a short transmit pane the list yields and the editor keeps its height, as the drag limit assumes.
+    transmitPane_->listView()->setMinimumHeight(1);
     splitter_->onResized = [this] {
         applySplit();
     };
@@ -79,7 +87,7 @@ void frMain::applyPaneSwitches() {
     imgHalf->setVisible(rxFull);
     imgTxFull->setVisible(!txFull);
     imgTxHalf->setVisible(txFull);
-    const PaneHeights heights = paneHeights(0, 0, rxFull, txFull);
+    const PaneHeights heights = paneHeights(0, 0, 0, rxFull, txFull);
     frameTransmit->setVisible(heights.transmitShown);
     frameReceive->setVisible(heights.receiveShown);
     applySplit();
@@ -95,7 +103,8 @@ void frMain::applySplit() {
     if (!frameReceive->isVisibleTo(this) || !frameTransmit->isVisibleTo(this))
         return;
     const int free = splitterFreePixels();
-    const PaneHeights heights = paneHeights(pixelsToTwips(free), basGlobal.splitPosition, false, false);
+    const PaneHeights heights =
+        paneHeights(pixelsToTwips(free), basGlobal.splitPosition, editorHeightTwips(*this), false, false);
     const int transmit = std::min(twipsToPixels(heights.transmit), free);
     splitter_->setSizes({free - transmit, transmit});
 }
@@ -103,8 +112,7 @@ void frMain::applySplit() {
 void frMain::splitterDragged() {
     const int free = splitterFreePixels();
     const int receive = frameReceive->height();
-    if (splitDragAllowed(pixelsToTwips(receive), pixelsToTwips(free),
-                         pixelsToTwips(transmitPane_->editorFrame()->height()),
+    if (splitDragAllowed(pixelsToTwips(receive), pixelsToTwips(free), editorHeightTwips(*this),
                          basGlobal.hasOption(optRxPaneFull), basGlobal.hasOption(optTxPaneFull)))
         basGlobal.splitPosition = pixelsToTwips(free - receive);
     else

@@ -5,13 +5,15 @@
 
 namespace korvel {
 
-PaneHeights paneHeights(int freeHeight, int splitPosition, bool receiveFull, bool transmitFull) {
+PaneHeights paneHeights(int freeHeight, int splitPosition, int editorHeight, bool receiveFull,
+                        bool transmitFull) {
     const int free = std::max(freeHeight, 0);
     if (receiveFull)
         return {true, false, free, 0};
     if (transmitFull)
         return {false, true, 0, free};
-    int transmit = std::clamp(splitPosition, 0, free);
+    // A split stored below the drag's limit (an older version let a drag crush the editor) is shown at it.
+    int transmit = std::clamp(std::max(splitPosition, minTransmitPaneTwips(editorHeight)), 0, free);
     const int minReceive = std::min(kMinReceivePaneTwips, free);
     if (free - transmit < minReceive)
         transmit = free - minReceive;
@@ -23,7 +25,7 @@ bool splitDragAllowed(int receiveHeight, int freeHeight, int editorHeight, bool 
     if (receiveFull || transmitFull)
         return false;
     return receiveHeight > kMinPaneExtentTwips &&
-           receiveHeight < freeHeight - kMinPaneExtentTwips - editorHeight;
+           receiveHeight < freeHeight - minTransmitPaneTwips(editorHeight);
 }
 
 std::optional<int> lastColumnWidth(int listWidth, std::span<const int> otherColumns, int spare) {

@@ -22,13 +22,21 @@ struct PaneHeights {
     int transmit = 0;
 };
 
-// Either pane alone fills the free height; otherwise the transmit pane keeps the split and every change of
-// the free height goes to the receive pane, down to the receive pane's minimum. The split itself is kept,
-// so the transmit pane is back to it when the window grows again.
-[[nodiscard]] PaneHeights paneHeights(int freeHeight, int splitPosition, bool receiveFull, bool transmitFull);
+// The least height a drag leaves the transmit pane: its header strip above the list, and the editor at its
+// own height.
+[[nodiscard]] constexpr int minTransmitPaneTwips(int editorHeight) {
+    return kMinPaneExtentTwips + editorHeight;
+}
+
+// Either pane alone fills the free height; otherwise the transmit pane keeps the split, but never less than
+// a drag may leave it, and every change of the free height goes to the receive pane, down to the receive
+// pane's minimum. The split itself is kept, so the transmit pane is back to it when the window grows again.
+[[nodiscard]] PaneHeights paneHeights(int freeHeight, int splitPosition, int editorHeight, bool receiveFull,
+                                      bool transmitFull);
 
 // Whether dragging the border so that the receive pane is `receiveHeight` high is taken: never while a
-// pane is full, and only when 800 < height < free height - 800 - the editor's height.
+// pane is full, and only when 800 < height < free height - 800 - the editor's height. The editor's height
+// is its own, not what the pane has left it, so the limit holds for a drag in any number of steps.
 [[nodiscard]] bool splitDragAllowed(int receiveHeight, int freeHeight, int editorHeight, bool receiveFull,
                                     bool transmitFull);
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace korvel {
 
@@ -46,6 +47,16 @@ inline constexpr int64_t kDefaultRecordingLimitBytes = 4096LL * 1024 * 1024;
 // A limit read from the settings file is kept within 1 MiB and 1 TiB.
 inline constexpr int32_t kMaxRecordingLimitMB = 1024 * 1024;
 
+// One identifier of the discrete filter list: its value, and whether it was written as an extended one.
+struct DiscreteFilterId {
+    uint32_t value = 0;
+    bool isExtended = false;
+    friend bool operator==(const DiscreteFilterId&, const DiscreteFilterId&) = default;
+    friend bool operator<(const DiscreteFilterId& a, const DiscreteFilterId& b) {
+        return a.value != b.value ? a.value < b.value : a.isExtended < b.isExtended;
+    }
+};
+
 struct GlobalState {
     std::string iniPath;
     int32_t options = 0;
@@ -62,6 +73,8 @@ struct GlobalState {
     std::string rangeFilterStartText;
     std::string rangeFilterEndText;
     std::string discreteFilterText;
+    // discreteFilterText read once, sorted; set wherever the text is set, so no frame parses the list.
+    std::vector<DiscreteFilterId> discreteFilterIds;
     int32_t rangeFilterStart = 0;
     int32_t rangeFilterEnd = 0;
     int32_t splitPosition = 0;

@@ -1,6 +1,7 @@
 #include "filters/filterSettings.h"
 
 #include "core/numberText.h"
+#include "filters/filterTests.h"
 
 #include <algorithm>
 
@@ -22,6 +23,7 @@ void applyFilterSettings(GlobalState& state, const FilterSettings& settings) {
     state.rangeFilterStartText = settings.rangeFilterStartText;
     state.rangeFilterEndText = settings.rangeFilterEndText;
     state.discreteFilterText = settings.discreteFilterText;
+    state.discreteFilterIds = readDiscreteFilterIds(state.discreteFilterText);
     state.rangeFilterStart = readHexNumber(state.rangeFilterStartText);
     state.rangeFilterEnd = readHexNumber(state.rangeFilterEndText);
     state.setOption(optRangeFilter, settings.rangeFilterOn);

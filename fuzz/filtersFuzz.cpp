@@ -3,14 +3,17 @@
 
 #include "fuzz/fuzzCheck.h"
 
-#include "settings/settingsStore.h"
 #include "core/numberText.h"
 #include "filters/filterSettings.h"
 #include "filters/filterTests.h"
+#include "settings/settingsStore.h"
 
 #include <QString>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <sstream>
 #include <string>
 
 using namespace korvel;
@@ -72,13 +75,36 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     FUZZ_CHECK(
         maskFilterPasses(id, devicePeakUsb, 0, applied.acceptanceMaskInv, applied.acceptanceCodeMasked));
 
-    const bool rangePasses =
-        rangeFilterPasses(id, options, applied.rangeFilterStart, applied.rangeFilterEnd, discrete);
+    // A model of the discrete list apart from the filter's: whole comma separated entries, blanks around
+    // them trimmed, one to eight hexadecimal digits, three or fewer naming a standard identifier.
+    const auto hexId = [](std::string_view text) {
+        return !text.empty() && text.size() <= 8 && std::all_of(text.begin(), text.end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c));
+        });
+    };
+    const bool extended = id.size() > 3;
+    bool named = false;
+    if (hexId(id)) {
+        std::istringstream entries(discrete);
+        for (std::string entry; std::getline(entries, entry, ',');) {
+            const auto first = entry.find_first_not_of(" \t");
+            const std::string trimmed = first == std::string::npos
+                                            ? std::string()
+                                            : entry.substr(first, entry.find_last_not_of(" \t") - first + 1);
+            if (hexId(trimmed) && (trimmed.size() > 3) == extended &&
+                std::stoul(trimmed, nullptr, 16) == std::stoul(id, nullptr, 16))
+                named = true;
+        }
+    }
+    FUZZ_CHECK(applied.discreteFilterIds == loaded.discreteFilterIds);
+    FUZZ_CHECK(std::is_sorted(applied.discreteFilterIds.begin(), applied.discreteFilterIds.end()));
+
+    const bool rangePasses = rangeFilterPasses(id, extended, options, applied.rangeFilterStart,
+                                               applied.rangeFilterEnd, applied.discreteFilterIds);
     const int32_t value = readHexNumber(id);
-    if (applied.rangeFilterStart <= value && value <= applied.rangeFilterEnd)
-        FUZZ_CHECK(rangePasses);
-    if (!id.empty() && !discrete.empty() && discrete.find(id) != std::string::npos)
-        FUZZ_CHECK(rangePasses);
-    FUZZ_CHECK(rangeFilterPasses(id, 0, applied.rangeFilterStart, applied.rangeFilterEnd, discrete));
+    const bool inRange = applied.rangeFilterStart <= value && value <= applied.rangeFilterEnd;
+    FUZZ_CHECK(rangePasses == (inRange || named));
+    FUZZ_CHECK(rangeFilterPasses(id, extended, 0, applied.rangeFilterStart, applied.rangeFilterEnd,
+                                 applied.discreteFilterIds));
     return 0;
 }

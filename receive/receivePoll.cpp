@@ -42,8 +42,8 @@ bool ReceivePoll::poll() {
 bool ReceivePoll::passesFilters(const CanFrame& frame) const {
     return maskFilterPasses(frame.idText.view(), state_.deviceKind, state_.options, state_.acceptanceMaskInv,
                             state_.acceptanceCodeMasked) &&
-           rangeFilterPasses(frame.idText.view(), state_.options, state_.rangeFilterStart,
-                             state_.rangeFilterEnd, state_.discreteFilterText);
+           rangeFilterPasses(frame.idText.view(), frame.isExtended, state_.options, state_.rangeFilterStart,
+                             state_.rangeFilterEnd, state_.discreteFilterIds);
 }
 
 void ReceivePoll::offerToTransmit(const CanFrame& frame) {

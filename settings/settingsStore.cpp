@@ -1,6 +1,7 @@
 #include "settings/settingsStore.h"
 
 #include "core/numberText.h"
+#include "filters/filterTests.h"
 #include "link/canFrame.h"
 
 #include <algorithm>
@@ -36,6 +37,7 @@ void computeFilterValues(GlobalState& state) {
     state.acceptanceCodeMasked = readHexNumber(state.acceptanceCodeText) & state.acceptanceMaskInv;
     state.rangeFilterStart = readHexNumber(state.rangeFilterStartText);
     state.rangeFilterEnd = readHexNumber(state.rangeFilterEndText);
+    state.discreteFilterIds = readDiscreteFilterIds(state.discreteFilterText);
 }
 
 LoadedPlacement loadSettingsFrom(const IniDocument& ini, GlobalState& state) {

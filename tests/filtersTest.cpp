@@ -2,6 +2,7 @@
 #include "filters/filterSettings.h"
 #include "filters/filterTests.h"
 #include "filters/frmFilter.h"
+#include "settings/settingsStore.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,7 +26,8 @@ bool range(std::string_view id, const char* start, const char* end, std::string_
     s.discreteFilterText = discrete;
     s.setOption(optRangeFilter, true);
     applyFilterSettings(s, filterSettingsOf(s));
-    return rangeFilterPasses(id, s.options, s.rangeFilterStart, s.rangeFilterEnd, s.discreteFilterText);
+    return rangeFilterPasses(id, id.size() > 3, s.options, s.rangeFilterStart, s.rangeFilterEnd,
+                             s.discreteFilterIds);
 }
 
 bool mask(std::string_view id, int deviceKind, const char* code, const char* maskText, bool on = true) {
@@ -40,7 +42,7 @@ bool mask(std::string_view id, int deviceKind, const char* code, const char* mas
 } // namespace
 
 TEST(RangeFilter, RangeAndDiscreteIdentifiers) {
-    for (const char* id : {"100", "1FF", "180"})
+    for (const char* id : {"100", "1FF", "180", "00000150"})
         EXPECT_TRUE(range(id, "100", "1FF", "")) << id;
     for (const char* id : {"0FF", "200", "1ABCDEF0"})
         EXPECT_FALSE(range(id, "100", "1FF", "")) << id;
@@ -49,16 +51,39 @@ TEST(RangeFilter, RangeAndDiscreteIdentifiers) {
         EXPECT_TRUE(range(id, "0", "0", "123,7FF")) << id;
     EXPECT_FALSE(range("124", "0", "0", "123,7FF"));
 
-    // A plain substring search, as stored settings rely on.
-    EXPECT_TRUE(range("123", "0", "0", "1234"));
-    EXPECT_TRUE(range("234", "0", "0", "1234"));
-    // The identifier is searched in the list, not the list in the identifier.
-    EXPECT_FALSE(range("305", "7FF", "7FF", "0"));
-    EXPECT_TRUE(range("0", "7FF", "7FF", "0"));
-    EXPECT_TRUE(range("", "1", "1", "12")); // an empty identifier occurs in any non-empty list
-    EXPECT_FALSE(range("", "1", "1", ""));
+    EXPECT_TRUE(rangeFilterPasses("FFF", false, 0, 1, 2, {})); // filter off
+}
 
-    EXPECT_TRUE(rangeFilterPasses("FFF", 0, 1, 2, "")); // filter off
+TEST(RangeFilter, DiscreteIdentifiersMatchWholeEntriesByValueAndKind) {
+    // Whole entries, not parts of the list text; the fresh default "0" names only identifier 0.
+    for (const char* id : {"100", "123", "234", "305", "0F0", "00000100", "18FEF10"})
+        EXPECT_FALSE(range(id, "7FF", "7FF", "0C8,18FEF100,1234,0")) << id;
+    for (const char* id : {"0C8", "0c8", "18FEF100", "18fef100", "000"})
+        EXPECT_TRUE(range(id, "7FF", "7FF", "0C8,18FEF100,1234,0")) << id;
+
+    // Up to three digits name a standard identifier, four to eight an extended one; leading zeros count
+    // only for that.
+    EXPECT_TRUE(range("0C8", "0", "0", "C8"));
+    EXPECT_FALSE(range("000000C8", "0", "0", "C8"));
+    EXPECT_TRUE(range("000000C8", "0", "0", "00C8"));
+    EXPECT_FALSE(range("0C8", "0", "0", "00C8"));
+
+    // Blanks around entries are ignored; empty entries, and entries that are no identifier, name nothing.
+    const char* list = " 123 ,,\t7FF\t, ,12G,1 5,123456789,";
+    for (const char* id : {"123", "7FF"})
+        EXPECT_TRUE(range(id, "0", "0", list)) << id;
+    for (const char* id : {"012", "015", "00000015", "12345678", "23456789", ""})
+        EXPECT_FALSE(range(id, "1", "1", list)) << id;
+    // An identifier text that is not wholly hexadecimal is in no list, though the range may hold it.
+    EXPECT_FALSE(range("1G3", "0", "0", "1"));
+    EXPECT_TRUE(range("1G3", "1", "1", ""));
+
+    // Start-up reads the stored list as the dialog's "Ok" does.
+    GlobalState loaded;
+    loaded.discreteFilterText = "7ff, 0C8";
+    computeFilterValues(loaded);
+    EXPECT_EQ(loaded.discreteFilterIds, readDiscreteFilterIds("0C8,7FF"));
+    EXPECT_EQ(loaded.discreteFilterText, "7ff, 0C8");
 }
 
 TEST(MaskFilter, AppliesOnlyToAdaptersThatDoNotFilterThemselves) {

@@ -17,28 +17,32 @@
 using namespace korvel;
 
 TEST(PaneLayout, TheTransmitPaneKeepsTheSplitAndTheReceivePaneTakesTheRest) {
-    const PaneHeights both = paneHeights(9000, 3000, false, false);
+    const PaneHeights both = paneHeights(9000, 3000, 1500, false, false);
     EXPECT_TRUE(both.receiveShown && both.transmitShown);
     EXPECT_EQ(both.receive, 6000);
     EXPECT_EQ(both.transmit, 3000);
-    EXPECT_EQ(paneHeights(12000, 3000, false, false).receive, 9000);
+    EXPECT_EQ(paneHeights(12000, 3000, 1500, false, false).receive, 9000);
 
     // A window too small for the split: the receive pane keeps its minimum, the split is not forgotten.
-    const PaneHeights small = paneHeights(4000, 3500, false, false);
+    const PaneHeights small = paneHeights(4000, 3500, 1500, false, false);
     EXPECT_EQ(small.receive, kMinReceivePaneTwips);
     EXPECT_EQ(small.transmit, 4000 - kMinReceivePaneTwips);
-    const PaneHeights tiny = paneHeights(1000, 3500, false, false);
+    const PaneHeights tiny = paneHeights(1000, 3500, 1500, false, false);
     EXPECT_EQ(tiny.receive, 1000);
     EXPECT_EQ(tiny.transmit, 0);
-    EXPECT_EQ(paneHeights(-50, 3000, false, false).receive, 0);
+    EXPECT_EQ(paneHeights(-50, 3000, 1500, false, false).receive, 0);
 
-    const PaneHeights rx = paneHeights(9000, 3000, true, false);
+    // A split below what a drag may leave (the header strip and the editor) is shown at that limit.
+    EXPECT_EQ(paneHeights(9000, 1245, 1500, false, false).transmit, minTransmitPaneTwips(1500));
+    EXPECT_EQ(paneHeights(3000, 1245, 1500, false, false).transmit, 3000 - kMinReceivePaneTwips);
+
+    const PaneHeights rx = paneHeights(9000, 3000, 1500, true, false);
     EXPECT_FALSE(rx.transmitShown);
     EXPECT_EQ(rx.receive, 9000);
-    const PaneHeights tx = paneHeights(9000, 3000, false, true);
+    const PaneHeights tx = paneHeights(9000, 3000, 1500, false, true);
     EXPECT_FALSE(tx.receiveShown);
     EXPECT_EQ(tx.transmit, 9000);
-    EXPECT_TRUE(paneHeights(9000, 3000, true, true).receiveShown); // receive full wins
+    EXPECT_TRUE(paneHeights(9000, 3000, 1500, true, true).receiveShown); // receive full wins
 }
 
 TEST(PaneLayout, DragLimits) {
@@ -131,6 +135,33 @@ TEST_F(PaneWindowTest, DragsInsideTheLimitsMoveTheSplitAndOthersChangeNothing) {
     EXPECT_EQ(basGlobal.splitPosition, split);
 }
 
+TEST_F(PaneWindowTest, SmallDragStepsNeverSqueezeTheEditorNorDoesAStoredSplit) {
+    QWidget* editor = window->findChild<QWidget*>("frameMessage");
+    const int editorHeight = editor->height();
+    ASSERT_EQ(editorHeight, editor->sizeHint().height());
+    for (int step = 0; step < 100; ++step)
+        dragTo(receive->height() + 3);
+    EXPECT_EQ(editor->height(), editorHeight);
+    EXPECT_GT(basGlobal.splitPosition, minTransmitPaneTwips(window->pixelsToTwips(editorHeight)));
+    EXPECT_LE(transmit->height(), window->twipsToPixels(minTransmitPaneTwips(0)) + editorHeight + 4);
+
+    // A window a pixel taller or shorter keeps the split at the limit where it is.
+    const int split = basGlobal.splitPosition;
+    const int transmitAtLimit = transmit->height();
+    for (const int height : {window->height() - 1, window->height() + 1}) {
+        window->resize(window->width(), height);
+        QApplication::processEvents();
+        EXPECT_EQ(transmit->height(), transmitAtLimit) << height;
+        EXPECT_EQ(basGlobal.splitPosition, split) << height;
+    }
+
+    // A split that an older drag squeezed the editor with is shown with the editor whole.
+    basGlobal.splitPosition = 1245;
+    window->resize(window->width(), window->height() + 1);
+    QApplication::processEvents();
+    EXPECT_EQ(editor->height(), editorHeight);
+}
+
 TEST_F(PaneWindowTest, FullThenHalfRestoresTheSplitOnBothPanes) {
     const int transmitBefore = transmit->height();
     const int split = basGlobal.splitPosition;
@@ -166,4 +197,8 @@ TEST_F(PaneWindowTest, ASmallWindowKeepsAUsableReceivePaneAndTheLastColumnFits) 
     for (int c = 0; c < 5; ++c)
         others += list->columnWidth(c);
     EXPECT_EQ(list->columnWidth(5), list->width() - others - window->twipsToPixels(kSpareColumnTwips));
+    // Widening another column takes the room from the last one.
+    const int last = list->columnWidth(5);
+    list->setColumnWidth(2, list->columnWidth(2) + 50);
+    EXPECT_EQ(list->columnWidth(5), last - 50);
 }

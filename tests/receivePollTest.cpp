@@ -3,6 +3,7 @@
 
 #include "receive/receivePoll.h"
 #include "core/basGlobal.h"
+#include "filters/filterTests.h"
 #include "link/pcan_usb.h"
 #include "link/transport.h"
 #include "receive/monitorFold.h"
@@ -172,15 +173,16 @@ TEST_F(ReceivePollTest, FiltersDropFramesBeforeTriggersAndViews) {
     basGlobal.setOption(optRangeFilter, true);
     basGlobal.rangeFilterStart = 0x100;
     basGlobal.rangeFilterEnd = 0x1FF;
-    basGlobal.discreteFilterText = "";
+    basGlobal.discreteFilterIds = readDiscreteFilterIds("00000200"); // the extended 200 only
     basGlobal.txAnyTriggerMode = true;
     basGlobal.txAnyRtrMode = true;
-    pollWith("t0FF0\rt1001AA\rt2000\rr1500\rt1FF1BB\r");
-    EXPECT_EQ(model.rowCount(), 3);
+    pollWith("t0FF0\rt1001AA\rt2000\rT000002000\rr1500\rt1FF1BB\r");
+    EXPECT_EQ(model.rowCount(), 4);
     EXPECT_EQ(model.findRow("0FF", 0), -1);
     EXPECT_EQ(model.findRow("200", 0), -1);
+    EXPECT_NE(model.findRow("00000200", 0), -1);
     // The Monitor path visits the newest frame first.
-    EXPECT_THAT(calls.triggers, ElementsAre("1FF:BB", "100:AA"));
+    EXPECT_THAT(calls.triggers, ElementsAre("1FF:BB", "00000200:", "100:AA"));
     EXPECT_THAT(calls.remoteRequests, ElementsAre("150"));
 }
 

@@ -22,10 +22,10 @@ TEST(ReplyCollection, FrameLinesBeforeAndAfterTheReplyGoToTheReceivePath) {
     Wait w;
     w.collector.begin(w.forReceive);
     EXPECT_FALSE(w.add("t1230\rT1ABCDEF01"));
-    EXPECT_FALSE(w.add("22\rr7FF0\r")); // a frame's CR is not the reply
+    EXPECT_FALSE(w.add("22\rr7FF0\rR1ABCDEF08\r")); // a frame's CR is not the reply
     EXPECT_TRUE(w.add("\rt4561AA\rt45"));
     EXPECT_EQ(w.collector.finish(w.forReceive), "\r");
-    EXPECT_EQ(w.forReceive, "t1230\rT1ABCDEF0122\rr7FF0\rt4561AA\rt45");
+    EXPECT_EQ(w.forReceive, "t1230\rT1ABCDEF0122\rr7FF0\rR1ABCDEF08\rt4561AA\rt45");
 }
 
 TEST(ReplyCollection, ABellIsAWholeReplyAndTheFramesAfterItInTheSameReadAreKept) {

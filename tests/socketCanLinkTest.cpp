@@ -17,10 +17,13 @@
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QTime>
 
 #include <gmock/gmock.h>
 
 #include <linux/can/error.h>
+
+#include <sstream>
 
 using namespace korvel;
 using ::testing::ElementsAre;
@@ -284,10 +287,23 @@ TEST_F(SocketCanLinkTest, TheMaskIsAlsoTestedHereWhateverTheKernelLetThrough) {
 TEST_F(SocketCanLinkTest, RecordingGivesTracerLinesInArrivalOrderWithTheirOwnTimes) {
     basGlobal.isRecording = true;
     connect();
+    // Each line's time is the local time of day of its arrival: seconds modulo 100 and milliseconds.
+    const auto timeOfDay = [] {
+        return QTime::currentTime().msecsSinceStartOfDay() % 100000;
+    };
+    const int sent = timeOfDay();
     bus.send(0x111, {0x01});
     bus.send(CAN_EFF_FLAG | 0x2222, {});
     bus.send(CAN_RTR_FLAG | 0x333, {}, 8);
     EXPECT_TRUE(poll->poll());
+    const int polled = timeOfDay();
+    std::istringstream lines(tracer);
+    for (std::string line; std::getline(lines, line);) {
+        const int shown = std::stoi(line.substr(0, 2)) * 1000 + std::stoi(line.substr(3, 3));
+        // Rounded to the millisecond, so up to one past the clock read after the poll.
+        EXPECT_LE((shown - sent + 100000) % 100000, (polled - sent + 100000) % 100000 + 1)
+            << line << " " << sent << " " << polled;
+    }
     EXPECT_EQ(monitor.rowCount(), 0);
     const auto first = tracer.find("111");
     const auto second = tracer.find("00002222");
