@@ -46,6 +46,9 @@ void frMain::setUpReceive() {
     hooks.refreshDetails = [this] {
         refreshDetails(details_, *monitorModel_, selectedMonitorRow(), basGlobal.hasOption(optTracerMode));
     };
+    hooks.frameRefused = [this](int tag) {
+        transmitPane_->list().uncountRefusedFrame(tag);
+    };
     poll_ = std::make_unique<ReceivePoll>(basGlobal, link_->transport(), *monitorModel_, std::move(hooks));
 
     connect(tiCAN, &QTimer::timeout, this, &frMain::pollTick);

@@ -244,14 +244,15 @@ void LinkController::resetLink() {
     window_.setConnectEnabled(true);
 }
 
-bool LinkController::transmit(std::string_view idText, std::string_view dlcText, std::string_view dataText) {
+bool LinkController::transmit(std::string_view idText, std::string_view dlcText, std::string_view dataText,
+                              int tag) {
     if (!state_.isConnected)
         return false;
     // An adapter in listen-only mode refuses frames itself; a CAN interface sends whatever it is given, so
     // Korvel's Listen Only holds back the answers, triggers and periodic rows here.
     if (transport_.deviceKind() == deviceSocketCan && state_.hasOption(optListenOnly))
         return false;
-    return transport_.writeFrame(idText, dlcText, dataText);
+    return transport_.writeFrame(idText, dlcText, dataText, tag);
 }
 
 } // namespace korvel

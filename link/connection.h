@@ -42,7 +42,7 @@ public:
     void cancelConnecting();
 
     // Sends a transmit row's frame when connected; false when nothing was sent.
-    bool transmit(std::string_view idText, std::string_view dlcText, std::string_view dataText);
+    bool transmit(std::string_view idText, std::string_view dlcText, std::string_view dataText, int tag = 0);
 
     [[nodiscard]] LinkTransport& transport() { return transport_; }
 

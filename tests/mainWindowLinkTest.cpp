@@ -7,6 +7,7 @@
 #include "link/connection.h"
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"
+#include "sim/faults.h"
 #include "sim/ptyAdapter.h"
 #include "support/mainWindowFixture.h"
 #include "transmit/txListModel.h"
@@ -17,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -199,4 +201,30 @@ TEST_F(MainWindowLinkTest, SettingsWaitUntilTheSequenceHasEnded) {
     window->runToolbarCommand(QStringLiteral("connect"));
     EXPECT_FALSE(settingsOpened);
     EXPECT_TRUE(basGlobal.isConnected);
+}
+
+// An adapter that answers BELL instead of "z" has not sent the frame: the row's Count does not keep it, and
+// the status bar says how many were refused. Taken frames stay counted.
+TEST_F(MainWindowLinkTest, FramesTheAdapterRefusesAreNotCountedAndAreShownAsRefused) {
+    window->runToolbarCommand(QStringLiteral("connect"));
+    ASSERT_TRUE(basGlobal.isConnected);
+    auto* send = window->findChild<QPushButton*>("cmdSend");
+    auto* trouble = window->findChild<QLabel*>("lblLinkTrouble");
+    ASSERT_TRUE(send && trouble);
+    const auto count = [this] {
+        return window->txListModel()->row(0).count;
+    };
+    send->click();
+    streamAndPoll(2);
+    EXPECT_EQ(count(), "1");
+    EXPECT_FALSE(trouble->isVisibleTo(window.get()));
+
+    adapter.engine().setFault(sim::Fault::Refuse, true);
+    for (int i = 0; i < 3; ++i)
+        send->click();
+    EXPECT_EQ(count(), "4");
+    streamAndPoll(2);
+    EXPECT_EQ(count(), "1");
+    EXPECT_TRUE(trouble->isVisibleTo(window.get()));
+    EXPECT_EQ(trouble->text(), "Refused: 3");
 }

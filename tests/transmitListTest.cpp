@@ -21,7 +21,7 @@ protected:
     void SetUp() override {
         state.isConnected = true;
         list.setClock([this] { return nowUs; });
-        list.setHooks({[this](std::string_view id, std::string_view dlc, std::string_view data) {
+        list.setHooks({[this](std::string_view id, std::string_view dlc, std::string_view data, int) {
             sent.push_back(std::string(id) + "/" + std::string(dlc) + "/" + std::string(data));
             return state.isConnected;
         }});

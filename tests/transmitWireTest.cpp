@@ -25,7 +25,7 @@ protected:
     void SetUp() override {
         LinkFixture::SetUp();
         useDevice(GetParam());
-        list.setHooks({[this](std::string_view id, std::string_view dlc, std::string_view data) {
+        list.setHooks({[this](std::string_view id, std::string_view dlc, std::string_view data, int) {
             return link->transmit(id, dlc, data);
         }});
     }
@@ -103,7 +103,7 @@ TEST_P(TransmitWireTest, APeriodTypedIntoARunningRowSendsNothingUntilItIsComplet
     TransmitList& rows = pane.list();
     int64_t nowUs = 1'000'000;
     rows.setClock([&nowUs] { return nowUs; });
-    rows.setHooks({[this](std::string_view id, std::string_view dlc, std::string_view data) {
+    rows.setHooks({[this](std::string_view id, std::string_view dlc, std::string_view data, int) {
         return link->transmit(id, dlc, data);
     }});
     const auto run = [&](int milliseconds) {

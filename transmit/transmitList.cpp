@@ -22,6 +22,25 @@ int64_t steadyMicroseconds() {
         .count();
 }
 
+// The count column less one, never below 0.
+std::string decrementedCount(std::string_view count) {
+    std::string digits;
+    for (char c : count) {
+        if (c < '0' || c > '9')
+            break;
+        digits.push_back(c);
+    }
+    std::size_t i = digits.size();
+    while (i > 0 && digits[i - 1] == '0')
+        --i;
+    if (i == 0)
+        return "0";
+    --digits[i - 1];
+    std::fill(digits.begin() + static_cast<std::ptrdiff_t>(i), digits.end(), '9');
+    const auto first = digits.find_first_not_of('0');
+    return first == std::string::npos ? "0" : digits.substr(first);
+}
+
 // The count column plus one; counts are decimal digits of any length, so no number type can overflow.
 std::string incrementedCount(std::string_view count) {
     std::string digits;
@@ -106,6 +125,7 @@ void TransmitList::deleteTxRow() {
     timerDueUs_.erase(timerDueUs_.begin() + k + 1);
     timerDueUs_.push_back(0);
     model_.removeRowAt(k);
+    layout_ = (layout_ % 0x7FFF) + 1;
     armTimer();
     setNotSent(0, {});
     selectAndShow(rowCount() == 0 ? -1 : (k < rowCount() ? k : rowCount() - 1));
@@ -128,6 +148,7 @@ void TransmitList::replaceRows(std::vector<TxRow> rows) {
     for (TxRow& r : rows)
         r.running = false;
     model_.replaceRows(std::move(rows));
+    layout_ = (layout_ % 0x7FFF) + 1;
     addTimerIfNeeded();
     armTimer();
     setNotSent(0, {});
@@ -152,11 +173,19 @@ void TransmitList::transmitRow(int row) {
         setNotSent(row, "Row " + std::to_string(row) + " not sent: " + problem + ".");
         return;
     }
-    if (!hooks_.send || !hooks_.send(frame->idText, frame->dlcText, frame->dataText))
+    const int tag = row <= 0xFFFF ? (layout_ << 16) | row : 0;
+    if (!hooks_.send || !hooks_.send(frame->idText, frame->dlcText, frame->dataText, tag))
         return;
     model_.setCount(row - 1, incrementedCount(this->row(row - 1).count));
     if (row == notSentRow_)
         setNotSent(0, {});
+}
+
+void TransmitList::uncountRefusedFrame(int tag) {
+    const int row = tag & 0xFFFF;
+    if ((tag >> 16) != layout_ || row < 1 || row > rowCount())
+        return;
+    model_.setCount(row - 1, decrementedCount(this->row(row - 1).count));
 }
 
 void TransmitList::setNotSent(int row, std::string text) {

@@ -27,8 +27,10 @@ struct GlobalState;
 
 // What the list reaches outside the transmit area, handed over by the main window.
 struct TransmitHooks {
-    // Writes one well-formed frame to the adapter; false when nothing was sent (not connected).
-    std::function<bool(std::string_view idText, std::string_view dlcText, std::string_view dataText)> send;
+    // Writes one well-formed frame to the adapter; false when nothing was sent (not connected). `tag` names
+    // the row for uncountRefusedFrame, should the adapter refuse the frame later.
+    std::function<bool(std::string_view idText, std::string_view dlcText, std::string_view dataText, int tag)>
+        send;
 };
 
 class TransmitList final : public QObject {
@@ -65,6 +67,9 @@ public:
     // Sends row `row` (from 1) when connected and its texts make a frame, and counts it. A row that makes
     // no frame is not sent, and notSentText says why until that row is sent or rows are deleted or loaded.
     void transmitRow(int row);
+    // The adapter refused a frame sent with `tag`: it comes off its row's count, unless rows were deleted
+    // or loaded since, when the row it named may be another.
+    void uncountRefusedFrame(int tag);
     [[nodiscard]] const std::string& notSentText() const { return notSentText_; }
     void sendSelectedOnce();
     void applyTxMode(int entry, std::string_view periodText);
@@ -108,6 +113,7 @@ private:
     std::vector<int64_t> timerDueUs_{0};
     QTimer* timer_ = nullptr;
     int notSentRow_ = 0; // from 1; 0 while every row could be sent
+    int layout_ = 1;     // changes when rows are deleted or replaced, so an old tag names no row
     std::string notSentText_;
 };
 
