@@ -133,7 +133,7 @@ void BM_PeriodicTransmitTiming(benchmark::State& state) {
         QElapsedTimer sendClock;
         sendClock.start();
         TransmitList list(basGlobal);
-        list.setHooks({[&](std::string_view id, std::string_view dlc, std::string_view data) {
+        list.setHooks({[&](std::string_view id, std::string_view dlc, std::string_view data, int) {
             sent[QByteArray(id.data(), static_cast<qsizetype>(id.size()))].push_back(
                 sendClock.nsecsElapsed() / 1000);
             transport.writeFrame(id, dlc, data);
