@@ -22,14 +22,20 @@ int64_t steadyMicroseconds() {
         .count();
 }
 
-// The count column less one, never below 0.
-std::string decrementedCount(std::string_view count) {
+// The leading decimal digits of a count column.
+std::string countDigits(std::string_view count) {
     std::string digits;
     for (char c : count) {
         if (c < '0' || c > '9')
             break;
         digits.push_back(c);
     }
+    return digits;
+}
+
+// The count column less one, never below 0.
+std::string decrementedCount(std::string_view count) {
+    std::string digits = countDigits(count);
     std::size_t i = digits.size();
     while (i > 0 && digits[i - 1] == '0')
         --i;
@@ -43,12 +49,7 @@ std::string decrementedCount(std::string_view count) {
 
 // The count column plus one; counts are decimal digits of any length, so no number type can overflow.
 std::string incrementedCount(std::string_view count) {
-    std::string digits;
-    for (char c : count) {
-        if (c < '0' || c > '9')
-            break;
-        digits.push_back(c);
-    }
+    std::string digits = countDigits(count);
     if (digits.empty())
         return "1";
     for (std::size_t i = digits.size(); i-- > 0;) {
