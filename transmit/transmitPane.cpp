@@ -16,8 +16,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -25,6 +27,21 @@
 namespace korvel {
 
 namespace {
+
+// Ends in "…" where its room ends; the whole text stays its text, its tooltip and what a screen reader reads.
+class ElidingLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect room = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room.width());
+        style()->drawItemText(&painter, room, static_cast<int>(alignment()), palette(), isEnabled(), shown,
+                              foregroundRole());
+    }
+};
 
 template <typename W> W* named(W* widget, const char* name, const QString& accessibleName = {}) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -148,7 +165,7 @@ QFrame* TransmitPane::buildEditor() {
                       static_cast<int>(kTriggerDataLength));
     auto* lblDontCare = named(new QLabel(QStringLiteral("* = don't care")), "lblDontCare");
     // Why a row was not sent; it takes the room that is left and never widens the pane.
-    lblNotSent = named(new QLabel, "lblNotSent", QStringLiteral("Not sent"));
+    lblNotSent = named(new ElidingLabel, "lblNotSent", QStringLiteral("Not sent"));
     lblNotSent->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     grid->addWidget(label("ID"), 0, 0);
