@@ -38,8 +38,47 @@ std::string formatTracerLine(const CanFrame& frame, std::string_view timeText, s
     return line;
 }
 
+namespace {
+
+template <typename View> View beforeCommentColumn(View line) {
+    const auto timeEnd = line.indexOf(' ');
+    if (timeEnd < 0)
+        return line;
+    const auto dlcColumn = timeEnd + 1 + static_cast<decltype(timeEnd)>(kTracerIdWidth);
+    const auto commentColumn = dlcColumn + 2 + static_cast<decltype(timeEnd)>(kTracerDataWidth);
+    if (line.size() <= commentColumn || line[dlcColumn - 1] != ' ' || line[dlcColumn] < '0' ||
+        line[dlcColumn] > '8' || line[dlcColumn + 1] != ' ')
+        return line;
+    return line.first(commentColumn);
+}
+
+// std::string_view with the few QStringView calls the column search uses.
+struct ByteView {
+    std::string_view text;
+    [[nodiscard]] std::ptrdiff_t indexOf(char c) const {
+        const auto at = text.find(c);
+        return at == std::string_view::npos ? -1 : static_cast<std::ptrdiff_t>(at);
+    }
+    [[nodiscard]] std::ptrdiff_t size() const { return static_cast<std::ptrdiff_t>(text.size()); }
+    char operator[](std::ptrdiff_t i) const { return text[static_cast<std::size_t>(i)]; }
+    [[nodiscard]] ByteView first(std::ptrdiff_t n) const {
+        return {text.substr(0, static_cast<std::size_t>(n))};
+    }
+};
+
+} // namespace
+
+std::string_view tracerTextBeforeComment(std::string_view line) {
+    return beforeCommentColumn(ByteView{line}).text;
+}
+
+QStringView tracerTextBeforeComment(QStringView line) {
+    return beforeCommentColumn(line);
+}
+
 std::optional<TracerFrameText> parseTracerLine(QStringView line) {
-    QString squeezed = line.toString();
+    // The comment never holds data, but with the padding removed it would glue onto the last byte.
+    QString squeezed = tracerTextBeforeComment(line).toString();
     squeezed.remove(QLatin1Char('\r'));
     squeezed.replace(QStringLiteral("     "), QString());
     const QStringList pieces = squeezed.split(QLatin1Char(' '));

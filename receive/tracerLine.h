@@ -25,10 +25,15 @@ inline constexpr std::size_t kTracerDataWidth = 24;
 void appendTracerLine(std::string& batch, const CanFrame& frame, std::string_view timeText,
                       std::string_view comment);
 
-// The frame a Tracer line shows, read back the way the details window needs it: runs of five blanks
-// removed, then split at blanks; piece 1 is the identifier, piece 2 the length, and as many following
-// pieces as the length promises (and exist) make the data, each followed by a blank. Nothing when the
-// line has no length piece.
+// The part of a line in the Tracer's layout that stands before its comment column; the whole line when it
+// is not in that layout or has no comment. The columns are found from the end of the time field.
+[[nodiscard]] std::string_view tracerTextBeforeComment(std::string_view line);
+[[nodiscard]] QStringView tracerTextBeforeComment(QStringView line);
+
+// The frame a Tracer line shows, read back the way the details window needs it: a line in the Tracer's
+// layout without its comment column, runs of five blanks removed, then split at blanks; piece 1 is the
+// identifier, piece 2 the length, and as many following pieces as the length promises (and exist) make the
+// data, each followed by a blank. Nothing when the line has no length piece.
 struct TracerFrameText {
     QString idText;
     QString dataText;

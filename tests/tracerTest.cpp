@@ -95,6 +95,11 @@ TEST(TracerLine, ParsedFrameForTheDetailsWindow) {
     EXPECT_EQ(parsed->idText, "7FF");
     EXPECT_EQ(parsed->dataText, "");
 
+    // A comment never reads as data, even where removing the padding glues it to the last byte.
+    parsed = parseTracerLine(QString::fromStdString(line("t12350102030405", "PUMP")));
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->dataText, "01 02 03 04 05 ");
+
     // Fewer data pieces than the length promises give a shorter data text; too few pieces give nothing.
     parsed = parseTracerLine(u"01.234 123 8 11\r");
     ASSERT_TRUE(parsed);

@@ -73,20 +73,6 @@ std::optional<double> readTime(std::string_view text) {
     return whole + fraction;
 }
 
-// The part of a line in the Tracer's layout that stands before its comment column; the line itself when it
-// is not in that layout or has no comment. The columns are found from the end of the time field.
-std::string_view beforeCommentColumn(std::string_view line) {
-    const std::size_t timeEnd = line.find(' ');
-    if (timeEnd == std::string_view::npos)
-        return line;
-    const std::size_t dlcColumn = timeEnd + 1 + kTracerIdWidth;
-    const std::size_t commentColumn = dlcColumn + 2 + kTracerDataWidth;
-    if (line.size() <= commentColumn || line[dlcColumn - 1] != ' ' || line[dlcColumn] < '0' ||
-        line[dlcColumn] > '8' || line[dlcColumn + 1] != ' ')
-        return line;
-    return line.substr(0, commentColumn);
-}
-
 std::optional<TraceFrame> parseFields(std::string_view line) {
     const std::string compact = removeBlankRuns(line);
     const std::vector<std::string_view> fields = splitAtBlanks(compact);
@@ -143,7 +129,7 @@ std::optional<TraceFrame> parseTraceLine(std::string_view line) {
         return frame;
     // The Tracer pads the data column up to the comment; where that padding is whole runs of five blanks,
     // their removal glues the comment to the length digit or the last byte ("0PUMP", "55PUMP").
-    const std::string_view fields = beforeCommentColumn(line);
+    const std::string_view fields = tracerTextBeforeComment(line);
     return fields.size() < line.size() ? parseFields(fields) : std::nullopt;
 }
 
