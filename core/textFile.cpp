@@ -177,6 +177,12 @@ bool readTextFile(const std::string& path, std::string& text, std::size_t maxByt
 }
 
 bool writeTextFileAtomically(const std::string& path, std::string_view text, std::string* error) {
+    return writeFileAtomically(
+        path, [text](const ByteSink& write) { return write(text); }, error);
+}
+
+bool writeFileAtomically(const std::string& path, const std::function<bool(const ByteSink& write)>& produce,
+                         std::string* error) {
     QSaveFile file(QString::fromStdString(path));
     // Unbuffered, so a write that fails (full disk, size limit) fails here and not in a flush inside
     // commit() whose failure would let an empty temporary file replace the original.
@@ -184,17 +190,26 @@ bool writeTextFileAtomically(const std::string& path, std::string_view text, std
         setError(error, file.errorString());
         return false;
     }
-    const char* data = text.data();
-    auto left = static_cast<qint64>(text.size());
-    while (left > 0) {
-        const qint64 written = file.write(data, left);
-        if (written <= 0) {
-            setError(error, file.errorString());
-            file.cancelWriting();
-            return false;
+    bool failed = false;
+    const ByteSink write = [&file, &failed](std::string_view bytes) {
+        const char* data = bytes.data();
+        auto left = static_cast<qint64>(bytes.size());
+        while (left > 0) {
+            const qint64 written = file.write(data, left);
+            if (written <= 0) {
+                failed = true;
+                return false;
+            }
+            data += written;
+            left -= written;
         }
-        data += written;
-        left -= written;
+        return true;
+    };
+    // A producer that stops without a failed write still must not replace the file with a part of it.
+    if (!produce(write) || failed) {
+        setError(error, file.errorString());
+        file.cancelWriting();
+        return false;
     }
     if (!file.commit()) {
         setError(error, file.errorString());

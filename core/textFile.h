@@ -4,6 +4,7 @@
 // a full disk leaves the previous file intact; a file that is not valid UTF-8 is read as Latin-1, so files
 // written by older programs still load.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,12 @@ bool readTextFile(const std::string& path, std::string& text, std::size_t maxByt
 // False when the file could not be written completely; the old file is then unchanged and `error` (when
 // given) says why.
 bool writeTextFileAtomically(const std::string& path, std::string_view text, std::string* error = nullptr);
+// Where a file's bytes go, piece by piece; false when a piece could not be written.
+using ByteSink = std::function<bool(std::string_view bytes)>;
+// The same for a file made in pieces: `produce` hands them to the sink and returns what the sink last
+// returned. Only what is in a piece is held, however large the file.
+bool writeFileAtomically(const std::string& path, const std::function<bool(const ByteSink& write)>& produce,
+                         std::string* error = nullptr);
 
 // The one message for a save that failed: "Can't save <path>!" and the reason on a second line.
 [[nodiscard]] std::string saveFailedText(const std::string& path, const std::string& reason);

@@ -1,14 +1,20 @@
 #include "core/basGlobal.h"
+#include "core/textFile.h"
 #include "traces/ascLog.h"
 #include "traces/candumpLog.h"
 #include "traces/logCommands.h"
 #include "traces/logFiles.h"
 
+#include "support/fileSizeLimit.h"
 #include "support/scriptedPrompts.h"
 #include "support/tempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 namespace korvel {
@@ -307,6 +313,62 @@ TEST(LogFiles, OnlyRegularFilesAreReadAndTheSuffixChoosesTheFormat) {
     EXPECT_EQ(logFormatForPath("b.asc.trc"), LogFormat::trace);
     EXPECT_EQ(logFormatForPath("log"), LogFormat::trace);
     EXPECT_EQ(logFormatForPath("b"), LogFormat::trace);
+}
+
+// A save holds one block of the log at a time, and a write that fails leaves the old file as it was.
+TEST(LogFiles, SavesGoOutInBlocksAndAFailedWriteKeepsTheOldFile) {
+    constexpr int kLines = 120'000;
+    const TracerLineSource many = [](const TracerLineVisit& visit) {
+        char line[64];
+        for (int i = 0; i < kLines; ++i) {
+            std::snprintf(line, sizeof line, "%02d.%03d 123      8 01 02 03 04 05 06 07 08 ", i / 1000 % 60,
+                          i % 1000);
+            visit(line);
+        }
+    };
+    std::string joined;
+    std::size_t pieces = 0;
+    std::size_t largest = 0;
+    LogSaveResult saved;
+    EXPECT_TRUE(writeLogFromTracer(
+        LogFormat::asc, many, "Tue Dec 08 03:22:23.000 am 2026",
+        [&](std::string_view bytes) {
+            ++pieces;
+            largest = std::max(largest, bytes.size());
+            joined.append(bytes);
+            return true;
+        },
+        saved));
+    EXPECT_EQ(saved.frames, std::size_t{kLines});
+    EXPECT_TRUE(saved.text.empty());
+    EXPECT_GE(pieces, 4u);
+    EXPECT_LE(largest, LogBlockWriter::kBlockBytes + 128);
+    EXPECT_EQ(joined, logTextFromTracer(LogFormat::asc, many, "Tue Dec 08 03:22:23.000 am 2026").text);
+
+    pieces = 0;
+    EXPECT_FALSE(writeLogFromTracer(
+        LogFormat::candump, many, {}, [&pieces](std::string_view) { return ++pieces < 2; }, saved));
+    EXPECT_EQ(pieces, 2u);
+
+    test::TempDir dir;
+    test::PromptsScope prompts;
+    const std::string path = dir.file("old.log");
+    writeFile(path, "old\n");
+    {
+        test::FileSizeLimit limit(LogBlockWriter::kBlockBytes * 2);
+        saveTracerLog(path, many);
+    }
+    ASSERT_EQ(prompts.log.messages.size(), 1);
+    EXPECT_TRUE(prompts.log.messages[0].startsWith(QString::fromStdString("Can't save " + path + "!\n")));
+    std::string text;
+    ASSERT_TRUE(readTextFile(path, text));
+    EXPECT_EQ(text, "old\n");
+    EXPECT_EQ(QDir(dir.dir.path()).entryList(QDir::Files), QStringList{"old.log"});
+
+    saveTracerLog(path, many);
+    EXPECT_EQ(prompts.log.messages.size(), 1);
+    ASSERT_TRUE(readFileBytes(path, text, 64u << 20));
+    EXPECT_EQ(text, logTextFromTracer(LogFormat::candump, many, {}).text);
 }
 
 // What the Save Trace and Load Trace commands call for a log: every failure and every line left out is told.

@@ -182,13 +182,17 @@ std::string ascDateText(const QDateTime& time) {
     return text;
 }
 
-LogSaveResult ascLogFromTracer(const TracerLineSource& lines, std::string_view dateText) {
-    LogSaveResult result;
-    appendAscHeader(result.text, dateText);
-    forEachTracerFrame(lines, result,
-                       [&result](const LogFrame& frame) { appendAscLine(result.text, frame); });
-    appendAscFooter(result.text);
-    return result;
+void writeAscLog(const TracerLineSource& lines, std::string_view dateText, LogBlockWriter& out,
+                 LogSaveResult& result) {
+    appendAscHeader(out.out(), dateText);
+    out.lineDone();
+    forEachTracerFrame(lines, result, [&out](const LogFrame& frame) {
+        if (!out.ok())
+            return;
+        appendAscLine(out.out(), frame);
+        out.lineDone();
+    });
+    appendAscFooter(out.out());
 }
 
 } // namespace korvel

@@ -35,7 +35,8 @@ void appendAscFooter(std::string& out);
 // "Tue Dec 08 03:22:23.000 pm 2026", in English whatever the locale, as readers of the format expect.
 [[nodiscard]] std::string ascDateText(const QDateTime& time);
 
-// The Tracer's frame lines as an ASC file, times made monotonic; the date heads the file.
-[[nodiscard]] LogSaveResult ascLogFromTracer(const TracerLineSource& lines, std::string_view dateText);
+// The Tracer's frame lines as an ASC file, times made monotonic, written to `out`; the date heads the file.
+void writeAscLog(const TracerLineSource& lines, std::string_view dateText, LogBlockWriter& out,
+                 LogSaveResult& result);
 
 } // namespace korvel

@@ -103,11 +103,13 @@ void appendCandumpLine(std::string& out, const LogFrame& frame) {
     out.push_back('\n');
 }
 
-LogSaveResult candumpLogFromTracer(const TracerLineSource& lines) {
-    LogSaveResult result;
-    forEachTracerFrame(lines, result,
-                       [&result](const LogFrame& frame) { appendCandumpLine(result.text, frame); });
-    return result;
+void writeCandumpLog(const TracerLineSource& lines, LogBlockWriter& out, LogSaveResult& result) {
+    forEachTracerFrame(lines, result, [&out](const LogFrame& frame) {
+        if (!out.ok())
+            return;
+        appendCandumpLine(out.out(), frame);
+        out.lineDone();
+    });
 }
 
 } // namespace korvel

@@ -16,7 +16,7 @@ inline constexpr std::string_view kCandumpInterface = "can0";
 [[nodiscard]] LogLine readCandumpLine(std::string_view line, LogFrame& frame);
 void appendCandumpLine(std::string& out, const LogFrame& frame);
 
-// The Tracer's frame lines as a log, times made monotonic.
-[[nodiscard]] LogSaveResult candumpLogFromTracer(const TracerLineSource& lines);
+// The Tracer's frame lines as a log, times made monotonic, written to `out`.
+void writeCandumpLog(const TracerLineSource& lines, LogBlockWriter& out, LogSaveResult& result);
 
 } // namespace korvel

@@ -21,10 +21,14 @@ void tell(const std::string& text) {
 } // namespace
 
 void saveTracerLog(const std::string& path, const TracerLineSource& lines) {
-    const LogSaveResult saved =
-        logTextFromTracer(logFormatForPath(path), lines, ascDateText(QDateTime::currentDateTime()));
+    const LogFormat format = logFormatForPath(path);
+    const std::string date = ascDateText(QDateTime::currentDateTime());
+    LogSaveResult saved;
     std::string error;
-    if (!writeTextFileAtomically(path, saved.text, &error)) {
+    const bool written = writeFileAtomically(
+        path, [&](const ByteSink& write) { return writeLogFromTracer(format, lines, date, write, saved); },
+        &error);
+    if (!written) {
         tell(saveFailedText(path, error));
         return;
     }

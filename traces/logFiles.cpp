@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace korvel {
@@ -224,12 +225,29 @@ bool loadLogFile(LogFormat format, const std::string& path, const LogLoadOptions
     return true;
 }
 
-LogSaveResult logTextFromTracer(LogFormat format, const TracerLineSource& lines, std::string_view ascDate) {
+bool writeLogFromTracer(LogFormat format, const TracerLineSource& lines, std::string_view ascDate,
+                        const LogSink& sink, LogSaveResult& result) {
+    result = LogSaveResult{};
+    LogBlockWriter out(sink);
     if (format == LogFormat::candump)
-        return candumpLogFromTracer(lines);
-    if (format == LogFormat::asc)
-        return ascLogFromTracer(lines, ascDate);
-    return {};
+        writeCandumpLog(lines, out, result);
+    else if (format == LogFormat::asc)
+        writeAscLog(lines, ascDate, out, result);
+    return out.finish();
+}
+
+LogSaveResult logTextFromTracer(LogFormat format, const TracerLineSource& lines, std::string_view ascDate) {
+    LogSaveResult result;
+    std::string text;
+    writeLogFromTracer(
+        format, lines, ascDate,
+        [&text](std::string_view bytes) {
+            text.append(bytes);
+            return true;
+        },
+        result);
+    result.text = std::move(text);
+    return result;
 }
 
 LogSaveResult logTextFromTracer(LogFormat format, std::string_view tracerText, std::string_view ascDate) {

@@ -11,8 +11,8 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr std::size_t kOutputPieceBytes = 64 * 1024;
-// Room for the longest line of either log format, so saving never copies a growing text.
-constexpr std::size_t kLogBytesPerFrame = 72;
+// Room for a block and the longest line of either log format, so the buffer never grows.
+constexpr std::size_t kLogLineRoomBytes = 256;
 
 int64_t floorDiv(int64_t a, int64_t b) {
     const int64_t q = a / b;
@@ -296,15 +296,11 @@ void forEachTracerFrame(const TracerLineSource& lines, LogSaveResult& result,
     LogFrame frame;
     int64_t timeMs = 0;
     int64_t largest = 0;
-    std::size_t frames = 0;
     lines([&](std::string_view line) {
-        if (readTracerFrameLine(line, frame, timeMs) == TracerLineRead::frame) {
+        if (readTracerFrameLine(line, frame, timeMs) == TracerLineRead::frame)
             largest = std::max(largest, timeMs);
-            ++frames;
-        }
     });
     const int64_t period = tracerWrapPeriodMs(largest);
-    result.text.reserve(result.text.size() + frames * kLogBytesPerFrame);
 
     int64_t offset = 0;
     int64_t last = -1;
@@ -329,6 +325,21 @@ void forEachTracerFrame(const TracerLineSource& lines, LogSaveResult& result,
         visit(frame);
         ++result.frames;
     });
+}
+
+LogBlockWriter::LogBlockWriter(const LogSink& sink) : sink_(sink) {
+    buffer_.reserve(kBlockBytes + kLogLineRoomBytes);
+}
+
+void LogBlockWriter::flush() {
+    if (ok_ && !buffer_.empty())
+        ok_ = sink_(buffer_);
+    buffer_.clear();
+}
+
+bool LogBlockWriter::finish() {
+    flush();
+    return ok_;
 }
 
 } // namespace korvel

@@ -121,6 +121,36 @@ using TracerLineSource = std::function<void(const TracerLineVisit& line)>;
 void forEachTracerFrame(const TracerLineSource& lines, LogSaveResult& result,
                         const std::function<void(const LogFrame&)>& visit);
 
+// Where a save's bytes go, piece by piece; false when a piece could not be written.
+using LogSink = std::function<bool(std::string_view bytes)>;
+
+// A log formatted into a buffer that goes to the sink each time it holds a block, so a save takes the
+// same memory whatever the Tracer holds. After the sink refuses a piece nothing more is handed on.
+class LogBlockWriter {
+public:
+    static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+
+    explicit LogBlockWriter(const LogSink& sink);
+
+    // Where whole lines are appended; lineDone() after each.
+    [[nodiscard]] std::string& out() { return buffer_; }
+    void lineDone() {
+        if (buffer_.size() >= kBlockBytes)
+            flush();
+    }
+    // False once the sink has refused a piece: formatting more is wasted.
+    [[nodiscard]] bool ok() const { return ok_; }
+    // Hands on the rest; false when any piece was refused.
+    bool finish();
+
+private:
+    void flush();
+
+    const LogSink& sink_;
+    std::string buffer_;
+    bool ok_ = true;
+};
+
 // The period the times of a Tracer wrap at, told by the largest time it holds: 60 s for the ASCII
 // adapters, 65.536 s for adapters with a 16-bit millisecond counter, 100 s for the PC clock of PEAK frames.
 [[nodiscard]] int64_t tracerWrapPeriodMs(int64_t largestTimeMs);
