@@ -11,8 +11,6 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr std::size_t kOutputPieceBytes = 64 * 1024;
-// Room for a block and the longest line of either log format, so the buffer never grows.
-constexpr std::size_t kLogLineRoomBytes = 256;
 
 int64_t floorDiv(int64_t a, int64_t b) {
     const int64_t q = a / b;
@@ -327,8 +325,8 @@ void forEachTracerFrame(const TracerLineSource& lines, LogSaveResult& result,
     });
 }
 
+// The buffer grows as lines come, so a short log costs no megabyte; a long one reaches a block and stays there.
 LogBlockWriter::LogBlockWriter(const LogSink& sink) : sink_(sink) {
-    buffer_.reserve(kBlockBytes + kLogLineRoomBytes);
 }
 
 void LogBlockWriter::flush() {
