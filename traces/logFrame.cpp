@@ -325,7 +325,7 @@ void forEachTracerFrame(const TracerLineSource& lines, LogSaveResult& result,
     });
 }
 
-// The buffer grows as lines come, so a short log costs no megabyte; a long one reaches a block and stays there.
+// The buffer grows as lines come: a short log costs no megabyte, a long one fills a block and stays there.
 LogBlockWriter::LogBlockWriter(const LogSink& sink) : sink_(sink) {
 }
 
