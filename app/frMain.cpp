@@ -269,34 +269,30 @@ void frMain::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
     bar->setSizeGripEnabled(true);
-    const int stretch[] = {3, 3, 2, 2};
-    for (int i = 0; i < 4; ++i) {
+    const auto sunkenPanel = [bar](const QString& name, int stretch) {
         auto* panel = new QLabel;
-        panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        panel->setObjectName(name);
         panel->setFrameShape(QFrame::StyledPanel);
         panel->setFrameShadow(QFrame::Sunken);
+        bar->addPermanentWidget(panel, stretch);
+        return panel;
+    };
+    const int stretch[] = {3, 3, 2, 2};
+    for (int i = 0; i < 4; ++i) {
+        QLabel* panel = sunkenPanel(QStringLiteral("Panel%1").arg(i + 1), stretch[i]);
         panel->setMinimumWidth(120);
-        bar->addPermanentWidget(panel, stretch[i]);
         statusPanels_[static_cast<std::size_t>(i)] = panel;
     }
-    // Shown only once something went wrong with frames on the link, so a sound link looks as it always did.
-    lblLinkTrouble = new QLabel;
-    lblLinkTrouble->setObjectName(QStringLiteral("lblLinkTrouble"));
+    // Shown only once something went wrong, so a sound link and a short recording look as they always did.
+    lblLinkTrouble = sunkenPanel(QStringLiteral("lblLinkTrouble"), 0);
     lblLinkTrouble->setAccessibleName(QStringLiteral("Link problems"));
     lblLinkTrouble->setToolTip(QStringLiteral(
         "Since Connect: frames not sent because the adapter could not keep up, frames the adapter refused, "
         "and damaged lines from the adapter, which were dropped"));
-    lblLinkTrouble->setFrameShape(QFrame::StyledPanel);
-    lblLinkTrouble->setFrameShadow(QFrame::Sunken);
     lblLinkTrouble->hide();
-    bar->addPermanentWidget(lblLinkTrouble);
-    lblRecordingRoom = new QLabel;
-    lblRecordingRoom->setObjectName(QStringLiteral("lblRecordingRoom"));
+    lblRecordingRoom = sunkenPanel(QStringLiteral("lblRecordingRoom"), 0);
     lblRecordingRoom->setAccessibleName(QStringLiteral("Recording limit"));
-    lblRecordingRoom->setFrameShape(QFrame::StyledPanel);
-    lblRecordingRoom->setFrameShadow(QFrame::Sunken);
     lblRecordingRoom->hide();
-    bar->addPermanentWidget(lblRecordingRoom);
     setStatusText(1, QStringLiteral("Not Connected"));
     setStatusText(3, QStringLiteral("Filter: Off"));
     setStatusText(4, QStringLiteral("Listen only"));

@@ -3,6 +3,7 @@
 // The main window: menu bar, toolbar, four-panel status bar, the receive pane (Monitor list with the Tracer
 // over it) above the transmit pane (transmit list, editor, buttons).
 
+#include "receive/recordingLimit.h"
 #include "settings/settingsStore.h"
 
 #include <QMainWindow>
@@ -73,6 +74,7 @@ public:
     void showLinkTrouble();
     // After a recording poll: the warning while the Tracer is nearly full, and the stop at its limit.
     void watchRecordingRoom();
+    [[nodiscard]] RecordingRoom tracerRecordingRoom() const;
 
     [[nodiscard]] TracerEdit* tracer() const { return txtTracer; }
 

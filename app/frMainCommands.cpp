@@ -221,8 +221,7 @@ void frMain::settingsCommand() {
 }
 
 void frMain::toggleRecording() {
-    if (!basGlobal.isRecording && recordingRoom(tracerView_->lines().textBytes(),
-                                                basGlobal.recordingLimitBytes) == RecordingRoom::full) {
+    if (!basGlobal.isRecording && tracerRecordingRoom() == RecordingRoom::full) {
         prompts().critical(QString::fromStdString(recordingFullText(basGlobal.recordingLimitBytes)));
         return;
     }

@@ -77,8 +77,12 @@ void frMain::pollTick() {
         tiCAN->start();
 }
 
+RecordingRoom frMain::tracerRecordingRoom() const {
+    return recordingRoom(tracerView_->lines().textBytes(), basGlobal.recordingLimitBytes);
+}
+
 void frMain::watchRecordingRoom() {
-    const RecordingRoom room = recordingRoom(tracerView_->lines().textBytes(), basGlobal.recordingLimitBytes);
+    const RecordingRoom room = tracerRecordingRoom();
     lblRecordingRoom->setVisible(room != RecordingRoom::plenty);
     if (room == RecordingRoom::plenty)
         return;
@@ -150,8 +154,7 @@ void frMain::openCommentFor(int row) {
 void frMain::clearReceiveView() {
     if (basGlobal.hasOption(optTracerMode)) {
         tracerView_->clearWithQuestion();
-        lblRecordingRoom->setVisible(recordingRoom(tracerView_->lines().textBytes(),
-                                                   basGlobal.recordingLimitBytes) != RecordingRoom::plenty);
+        lblRecordingRoom->setVisible(tracerRecordingRoom() != RecordingRoom::plenty);
     } else
         monitorModel_->clear();
 }
