@@ -41,9 +41,12 @@ struct SignalDef {
     // Where the raw bits sit, worked out once by prepareSignal() so decoding does no layout arithmetic per
     // frame: the right shift of the frame read as one 64-bit word (little-endian for Intel, big-endian for
     // Motorola), the mask of `length` bits, and the frame length the signal needs.
+    // A factor and offset that are both whole numbers scale exactly in integer arithmetic.
     int shift = 0;
     uint64_t mask = 0;
     int bytesNeeded = 0;
+    bool integerScale = false;
+    int64_t factorInt = 1, offsetInt = 0;
     bool laidOut = false;
 };
 
