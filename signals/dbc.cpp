@@ -461,19 +461,19 @@ void Reader::signal(Cursor& c, int line) {
         problem(line, "SG_ " + s.name + ": its bits do not fit in eight bytes");
         return;
     }
-    if (current_->signals.size() >= kMaxSignalsPerMessage) {
+    if (current_->signalList.size() >= kMaxSignalsPerMessage) {
         problem(line, "SG_ " + s.name + ": more than " + std::to_string(kMaxSignalsPerMessage) +
                           " signals in " + current_->name);
         return;
     }
-    for (const SignalDef& other : current_->signals) {
+    for (const SignalDef& other : current_->signalList) {
         if (other.name == s.name) {
             problem(line, "SG_ " + s.name + ": a second signal of that name in " + current_->name);
             return;
         }
     }
     std::size_t index = messageIndex_[current_->id | (current_->extended ? kExtendedBit : 0)];
-    current_->signals.push_back(std::move(s));
+    current_->signalList.push_back(std::move(s));
     signalLines_[index].push_back(line);
     refused_[index].push_back(false);
     simpleMux_[index].push_back(muxValue);
@@ -491,7 +491,7 @@ MessageDef* Reader::messageById(uint64_t rawId, int line) {
 }
 
 SignalDef* Reader::signalByName(MessageDef& message, std::string_view name, int line) {
-    for (SignalDef& s : message.signals) {
+    for (SignalDef& s : message.signalList) {
         if (s.name == name)
             return &s;
     }
@@ -611,7 +611,7 @@ void Reader::valueType(Cursor& c, int line) {
         problem(line, "SIG_VALTYPE_ " + name + ": a " + (type == 1 ? "float" : "double") + " needs " +
                           std::to_string(bits) + " bits, the signal has " + std::to_string(s->length));
         refused_[static_cast<std::size_t>(m - db_.messages.data())]
-                [static_cast<std::size_t>(s - m->signals.data())] = true;
+                [static_cast<std::size_t>(s - m->signalList.data())] = true;
         return;
     }
     s->kind = type == 1 ? SignalValueKind::float32 : SignalValueKind::float64;
@@ -650,14 +650,14 @@ void Reader::multiplexValues(Cursor& c, int line) {
     if (sw == nullptr)
         return;
     auto mi = static_cast<std::size_t>(m - db_.messages.data());
-    auto si = static_cast<std::size_t>(s - m->signals.data());
+    auto si = static_cast<std::size_t>(s - m->signalList.data());
     if (s == sw || !sw->isMultiplexor) {
         problem(line, "SG_MUL_VAL_ " + name + ": " + switchName +
                           (s == sw ? " cannot select itself" : " is no multiplexor"));
         refused_[mi][si] = true;
         return;
     }
-    int switchIndex = static_cast<int>(sw - m->signals.data());
+    int switchIndex = static_cast<int>(sw - m->signalList.data());
     if (extendedMux_[mi][si] && s->multiplexorIndex == switchIndex) {
         s->multiplexRanges.insert(s->multiplexRanges.end(), ranges.begin(), ranges.end());
     } else {
@@ -788,12 +788,12 @@ void Reader::finish() {
 void Reader::resolveMultiplexing(MessageDef& m) {
     auto mi = static_cast<std::size_t>(&m - db_.messages.data());
     std::vector<int> switches;
-    for (std::size_t i = 0; i < m.signals.size(); ++i) {
-        if (m.signals[i].isMultiplexor)
+    for (std::size_t i = 0; i < m.signalList.size(); ++i) {
+        if (m.signalList[i].isMultiplexor)
             switches.push_back(static_cast<int>(i));
     }
-    for (std::size_t i = 0; i < m.signals.size(); ++i) {
-        SignalDef& s = m.signals[i];
+    for (std::size_t i = 0; i < m.signalList.size(); ++i) {
+        SignalDef& s = m.signalList[i];
         if (extendedMux_[mi][i] || simpleMux_[mi][i] < 0)
             continue;
         // m<n> without SG_MUL_VAL_: selected by the message's one multiplexor that is not itself.
@@ -818,22 +818,23 @@ void Reader::resolveMultiplexing(MessageDef& m) {
         s.multiplexRanges = {{value, value}};
     }
     // A switch chain that loops back decides nothing.
-    for (std::size_t i = 0; i < m.signals.size(); ++i) {
-        int at = m.signals[i].multiplexorIndex;
-        for (std::size_t steps = 0; at >= 0 && steps <= m.signals.size(); ++steps)
-            at = at == static_cast<int>(i) ? -2 : m.signals[static_cast<std::size_t>(at)].multiplexorIndex;
+    for (std::size_t i = 0; i < m.signalList.size(); ++i) {
+        int at = m.signalList[i].multiplexorIndex;
+        for (std::size_t steps = 0; at >= 0 && steps <= m.signalList.size(); ++steps)
+            at = at == static_cast<int>(i) ? -2 : m.signalList[static_cast<std::size_t>(at)].multiplexorIndex;
         if (at != -1 && !refused_[mi][i]) {
-            problem(signalLines_[mi][i], "SG_ " + m.signals[i].name + ": its multiplexors select each other");
+            problem(signalLines_[mi][i],
+                    "SG_ " + m.signalList[i].name + ": its multiplexors select each other");
             refused_[mi][i] = true;
         }
     }
     // Refusing a switch refuses what it selects.
     for (bool changed = true; changed;) {
         changed = false;
-        for (std::size_t i = 0; i < m.signals.size(); ++i) {
-            int sw = m.signals[i].multiplexorIndex;
+        for (std::size_t i = 0; i < m.signalList.size(); ++i) {
+            int sw = m.signalList[i].multiplexorIndex;
             if (!refused_[mi][i] && sw >= 0 && refused_[mi][static_cast<std::size_t>(sw)]) {
-                problem(signalLines_[mi][i], "SG_ " + m.signals[i].name + ": its multiplexor was refused");
+                problem(signalLines_[mi][i], "SG_ " + m.signalList[i].name + ": its multiplexor was refused");
                 refused_[mi][i] = true;
                 changed = true;
             }
@@ -841,19 +842,19 @@ void Reader::resolveMultiplexing(MessageDef& m) {
     }
     if (std::find(refused_[mi].begin(), refused_[mi].end(), true) == refused_[mi].end())
         return;
-    std::vector<int> newIndex(m.signals.size(), -1);
+    std::vector<int> newIndex(m.signalList.size(), -1);
     std::vector<SignalDef> kept;
-    for (std::size_t i = 0; i < m.signals.size(); ++i) {
+    for (std::size_t i = 0; i < m.signalList.size(); ++i) {
         if (!refused_[mi][i]) {
             newIndex[i] = static_cast<int>(kept.size());
-            kept.push_back(std::move(m.signals[i]));
+            kept.push_back(std::move(m.signalList[i]));
         }
     }
     for (SignalDef& s : kept) {
         if (s.multiplexorIndex >= 0)
             s.multiplexorIndex = newIndex[static_cast<std::size_t>(s.multiplexorIndex)];
     }
-    m.signals = std::move(kept);
+    m.signalList = std::move(kept);
 }
 
 } // namespace
@@ -903,7 +904,7 @@ Database readDbc(std::string_view text, std::string path) {
     reader.read(text);
     // The value kinds come after the signals: lay them out again for the exact-scale flag.
     for (MessageDef& m : database.messages) {
-        for (SignalDef& s : m.signals)
+        for (SignalDef& s : m.signalList)
             prepareSignal(s);
     }
     return database;

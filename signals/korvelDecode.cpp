@@ -8,6 +8,8 @@
 #include "traces/logFiles.h"
 #include "traces/traceLine.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -20,8 +22,11 @@ using namespace korvel;
 
 constexpr const char* kUsage =
     "usage: korvel-decode --dbc FILE.dbc [--dbc MORE.dbc ...] [--csv] LOG\n"
+    "       korvel-decode --dbc FILE.dbc [--dbc MORE.dbc ...] --encode REQUESTS\n"
     "Decodes a candump log (.log), an ASC file (.asc) or a Korvel trace into signals,\n"
-    "one JSON object per frame, or one CSV row per signal with --csv.\n";
+    "one JSON object per frame, or one CSV row per signal with --csv.\n"
+    "With --encode, each line of REQUESTS is 'MESSAGE SIGNAL=VALUE ...' (a number or a value name)\n"
+    "and becomes one candump frame 'ID#DATA' of the message's length, unnamed bits zero.\n";
 
 struct Frame {
     int64_t timeUs = 0;
@@ -235,6 +240,65 @@ template <typename LineFn> bool forEachLine(const std::string& path, LineFn&& li
     return ok;
 }
 
+// One request line as a frame; false with `error` when a name or value is not the database's.
+bool encodeRequest(const DatabaseSet& databases, std::string_view line, std::string& out,
+                   std::string& error) {
+    auto next = [&line]() {
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        std::size_t end = line.find_first_of(" \t");
+        std::string_view token = line.substr(0, end);
+        line.remove_prefix(token.size());
+        return token;
+    };
+    std::string_view name = next();
+    const MessageDef* message = nullptr;
+    for (int i = 0; i < databases.size() && message == nullptr; ++i) {
+        for (const MessageDef& m : databases.at(i).messages) {
+            if (m.name == name) {
+                message = databases.find(m.id, m.extended);
+                break;
+            }
+        }
+    }
+    if (message == nullptr) {
+        error = "no message " + std::string(name);
+        return false;
+    }
+    uint8_t data[8] = {};
+    for (std::string_view item = next(); !item.empty(); item = next()) {
+        std::size_t equals = item.find('=');
+        std::string_view signalName = item.substr(0, equals);
+        const SignalDef* signal = nullptr;
+        for (const SignalDef& s : message->signalList) {
+            if (s.name == signalName)
+                signal = &s;
+        }
+        double physical = 0;
+        if (signal == nullptr || equals == std::string_view::npos) {
+            error = "no signal " + std::string(signalName) + " in " + message->name;
+            return false;
+        }
+        if (!parseSignalValue(*signal, item.substr(equals + 1), physical) ||
+            !encodeSignal(*signal, physical, data)) {
+            error = "cannot encode " + std::string(item);
+            return false;
+        }
+    }
+    Frame frame;
+    frame.id = message->id;
+    frame.extended = message->extended;
+    appendId(out, frame);
+    out += '#';
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (int i = 0; i < std::min(message->size, 8); ++i) {
+        out += kHex[data[i] >> 4];
+        out += kHex[data[i] & 15];
+    }
+    out += '\n';
+    return true;
+}
+
 bool decodeFile(const std::string& path, Decoder& decoder, ReadCount& count, std::string& error) {
     LogFormat format = logFormatForPath(path);
     AscLineReader asc;
@@ -293,10 +357,13 @@ int main(int argc, char** argv) {
     std::vector<std::string> dbcPaths;
     std::string input;
     bool csv = false;
+    bool encode = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--dbc" && i + 1 < argc) {
             dbcPaths.emplace_back(argv[++i]);
+        } else if (arg == "--encode") {
+            encode = true;
         } else if (arg == "--csv") {
             csv = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -327,6 +394,28 @@ int main(int argc, char** argv) {
         databases.add(std::move(database));
         for (const std::string& duplicate : databases.lastDuplicates())
             std::fprintf(stderr, "%s: already defined, decoded as %s\n", path.c_str(), duplicate.c_str());
+    }
+    if (encode) {
+        std::string out, error;
+        std::size_t number = 0;
+        bool ok = forEachLine(
+            input,
+            [&](std::string_view line) {
+                ++number;
+                if (!error.empty() || line.find_first_not_of(" \t\r") == std::string_view::npos)
+                    return;
+                if (!line.empty() && line.back() == '\r')
+                    line.remove_suffix(1);
+                if (!encodeRequest(databases, line, out, error))
+                    error = "line " + std::to_string(number) + ": " + error;
+            },
+            error);
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        if (!ok || !error.empty()) {
+            std::fprintf(stderr, "korvel-decode: %s: %s\n", input.c_str(), error.c_str());
+            return 1;
+        }
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
     Decoder decoder(databases, csv);
     ReadCount count;

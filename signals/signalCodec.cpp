@@ -144,12 +144,12 @@ void appendNumber(std::string& out, double value) {
 void decodeMessage(const MessageDef& message, const uint8_t* data, int length,
                    std::vector<DecodedSignal>& out) {
     length = std::clamp(length, 0, 8);
-    out.resize(message.signals.size());
+    out.resize(message.signalList.size());
     FrameWords w = frameWords(data, length);
     SignalDef scratch;
     bool multiplexed = false;
-    for (std::size_t i = 0; i < message.signals.size(); ++i) {
-        const SignalDef& def = message.signals[i];
+    for (std::size_t i = 0; i < message.signalList.size(); ++i) {
+        const SignalDef& def = message.signalList[i];
         const SignalDef& s = laidOut(def, scratch);
         DecodedSignal& d = out[i];
         d.signal = &def;
@@ -160,8 +160,8 @@ void decodeMessage(const MessageDef& message, const uint8_t* data, int length,
     // Presence only ever drops, so repeating until nothing changes settles chains of switches.
     for (bool changed = multiplexed; changed;) {
         changed = false;
-        for (std::size_t i = 0; i < message.signals.size(); ++i) {
-            const SignalDef& s = message.signals[i];
+        for (std::size_t i = 0; i < message.signalList.size(); ++i) {
+            const SignalDef& s = message.signalList[i];
             DecodedSignal& d = out[i];
             if (!d.present || s.multiplexorIndex < 0)
                 continue;
@@ -177,9 +177,9 @@ void decodeMessage(const MessageDef& message, const uint8_t* data, int length,
             }
         }
     }
-    for (std::size_t i = 0; i < message.signals.size(); ++i) {
+    for (std::size_t i = 0; i < message.signalList.size(); ++i) {
         DecodedSignal& d = out[i];
-        const SignalDef& s = laidOut(message.signals[i], scratch);
+        const SignalDef& s = laidOut(message.signalList[i], scratch);
         if (!d.present) {
             d.raw = 0;
             d.physical = 0;
@@ -187,7 +187,7 @@ void decodeMessage(const MessageDef& message, const uint8_t* data, int length,
             continue;
         }
         d.physical = physicalOf(s, d.raw);
-        d.valueName = nameOf(message.signals[i], d.raw);
+        d.valueName = nameOf(message.signalList[i], d.raw);
     }
 }
 
