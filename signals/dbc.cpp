@@ -805,6 +805,17 @@ void Reader::resolveMultiplexing(MessageDef& m) {
                 ++candidates;
             }
         }
+        if (candidates > 1) {
+            // With switches of switches, a page without SG_MUL_VAL_ belongs to the one plain switch.
+            candidates = 0;
+            for (int sw : switches) {
+                auto k = static_cast<std::size_t>(sw);
+                if (sw != static_cast<int>(i) && simpleMux_[mi][k] < 0 && !extendedMux_[mi][k]) {
+                    chosen = sw;
+                    ++candidates;
+                }
+            }
+        }
         if (candidates != 1) {
             problem(signalLines_[mi][i], "SG_ " + s.name + ": " +
                                              (candidates == 0 ? "no multiplexor in " + m.name

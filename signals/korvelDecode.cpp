@@ -274,13 +274,11 @@ bool encodeRequest(const DatabaseSet& databases, std::string_view line, std::str
             if (s.name == signalName)
                 signal = &s;
         }
-        double physical = 0;
         if (signal == nullptr || equals == std::string_view::npos) {
             error = "no signal " + std::string(signalName) + " in " + message->name;
             return false;
         }
-        if (!parseSignalValue(*signal, item.substr(equals + 1), physical) ||
-            !encodeSignal(*signal, physical, data)) {
+        if (!encodeSignalText(*signal, item.substr(equals + 1), data)) {
             error = "cannot encode " + std::string(item);
             return false;
         }

@@ -91,34 +91,78 @@ void writeRaw(const SignalDef& s, uint64_t raw, uint8_t data[8]) {
     }
 }
 
+Int128 rawLow(const SignalDef& s) {
+    return s.isSigned ? -(Int128{1} << (s.length - 1)) : 0;
+}
+Int128 rawHigh(const SignalDef& s) {
+    return s.isSigned ? (Int128{1} << (s.length - 1)) - 1 : (Int128{1} << s.length) - 1;
+}
+
+// (value - offset) / factor to the nearest whole number, ties away from zero.
+Int128 scaledDown(const SignalDef& s, Int128 value) {
+    Int128 num = value - s.offsetInt;
+    Int128 q = num / s.factorInt;
+    Int128 rem = num % s.factorInt;
+    Int128 f = s.factorInt < 0 ? -Int128{s.factorInt} : Int128{s.factorInt};
+    Int128 absRem = rem < 0 ? -rem : rem;
+    if (2 * absRem >= f)
+        q += ((rem < 0) != (s.factorInt < 0)) ? -1 : 1;
+    return q;
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A whole number of up to 36 digits; false for anything else.
+bool wholeNumber(std::string_view text, Int128& value) {
+    bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+        text.remove_prefix(1);
+    if (text.empty() || text.size() > 36)
+        return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    if (negative)
+        value = -value;
+    return true;
+}
+
 // The raw integer nearest to `physical`; false when none in the signal's range is.
 bool integerRaw(const SignalDef& s, double physical, uint64_t& raw) {
     double x = (physical - s.offset) / s.factor;
     if (!std::isfinite(x))
         return false;
-    double r = std::round(x);
-    // 2^64 and 2^63 are exact doubles; a rounded value below them fits.
+    // The range's ends as doubles may round outwards (2^64 - 1 becomes 2^64): values up to half a step past
+    // them are clamped, anything further is out of range.
     double low = s.isSigned ? -std::ldexp(1.0, s.length - 1) : 0.0;
-    double high = s.isSigned ? std::ldexp(1.0, s.length - 1) : std::ldexp(1.0, s.length);
-    if (r < low || r >= high)
+    double limit = s.isSigned ? std::ldexp(1.0, s.length - 1) : std::ldexp(1.0, s.length); // one past the end
+    double high = static_cast<double>(s.isSigned ? (s.mask >> 1) : s.mask);
+    if (x < low - 0.5 || x > high + 0.5)
         return false;
+    double r = std::round(x);
     if (s.integerScale && std::fabs(physical) < 1e38) {
         // Exact for whole-number scales: (physical - offset) / factor without rounding in between.
-        Int128 p = static_cast<Int128>(std::round(physical));
-        Int128 num = p - s.offsetInt;
-        Int128 q = num / s.factorInt;
-        Int128 rem = num % s.factorInt;
-        Int128 f = s.factorInt < 0 ? -Int128{s.factorInt} : Int128{s.factorInt};
-        Int128 absRem = rem < 0 ? -rem : rem;
-        if (2 * absRem >= f)
-            q += ((rem < 0) != (s.factorInt < 0)) ? -1 : 1;
-        Int128 lo = s.isSigned ? -(Int128{1} << (s.length - 1)) : 0;
-        Int128 hi = s.isSigned ? (Int128{1} << (s.length - 1)) : (Int128{1} << s.length);
-        q = std::clamp(q, lo, hi - 1);
+        Int128 q = scaledDown(s, static_cast<Int128>(std::round(physical)));
+        q = std::clamp(q, rawLow(s), rawHigh(s));
         raw = static_cast<uint64_t>(q) & s.mask;
         return true;
     }
-    raw = (s.isSigned ? static_cast<uint64_t>(static_cast<int64_t>(r)) : static_cast<uint64_t>(r)) & s.mask;
+    if (r >= limit)
+        raw = s.isSigned ? s.mask >> 1 : s.mask;
+    else if (r < low)
+        raw = s.isSigned ? ~(s.mask >> 1) & s.mask : 0;
+    else
+        raw =
+            (s.isSigned ? static_cast<uint64_t>(static_cast<int64_t>(r)) : static_cast<uint64_t>(r)) & s.mask;
     return true;
 }
 
@@ -292,10 +336,7 @@ std::string signalValueText(const DecodedSignal& decoded) {
 }
 
 bool parseSignalValue(const SignalDef& signal, std::string_view text, double& physical) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
+    text = trimmed(text);
     if (text.empty())
         return false;
     for (const ValueName& v : signal.valueNames) {
@@ -317,6 +358,37 @@ bool parseSignalValue(const SignalDef& signal, std::string_view text, double& ph
         return false;
     physical = value;
     return true;
+}
+
+} // namespace korvel
+
+namespace korvel {
+
+bool encodeSignalText(const SignalDef& signal, std::string_view text, uint8_t data[8]) {
+    SignalDef scratch;
+    const SignalDef& s = laidOut(signal, scratch);
+    if (s.bytesNeeded > 8)
+        return false;
+    text = trimmed(text);
+    for (const ValueName& v : signal.valueNames) {
+        if (v.name == text) {
+            Int128 raw = v.value;
+            if (raw < rawLow(s) || raw > rawHigh(s))
+                return false;
+            writeRaw(s, static_cast<uint64_t>(raw) & s.mask, data);
+            return true;
+        }
+    }
+    Int128 whole = 0;
+    if (s.kind == SignalValueKind::integer && s.integerScale && wholeNumber(text, whole)) {
+        Int128 raw = scaledDown(s, whole);
+        if (raw < rawLow(s) || raw > rawHigh(s))
+            return false;
+        writeRaw(s, static_cast<uint64_t>(raw) & s.mask, data);
+        return true;
+    }
+    double physical = 0;
+    return parseSignalValue(signal, text, physical) && encodeSignal(signal, physical, data);
 }
 
 } // namespace korvel

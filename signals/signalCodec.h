@@ -36,5 +36,9 @@ bool encodeSignal(const SignalDef& signal, double physical, uint8_t data[8]);
 [[nodiscard]] std::string signalNumberText(const DecodedSignal& decoded);
 // A physical value or a value-table name typed by the user; false when it is neither.
 bool parseSignalValue(const SignalDef& signal, std::string_view text, double& physical);
+// A typed value (a number or a value-table name) written into data[0..7], exactly even where a double is not:
+// whole numbers of a whole-number scale past 2^53, and names, go straight to their raw value. False, with
+// data unchanged, when the text is neither or the value cannot be represented.
+bool encodeSignalText(const SignalDef& signal, std::string_view text, uint8_t data[8]);
 
 } // namespace korvel
