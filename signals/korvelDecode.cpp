@@ -25,7 +25,8 @@ constexpr const char* kUsage =
     "       korvel-decode --dbc FILE.dbc [--dbc MORE.dbc ...] --encode REQUESTS\n"
     "Decodes a candump log (.log), an ASC file (.asc) or a Korvel trace into signals,\n"
     "one JSON object per frame, or one CSV row per signal with --csv.\n"
-    "With --encode, each line of REQUESTS is 'MESSAGE SIGNAL=VALUE ...' (a number or a value name)\n"
+    "With --encode, each line of REQUESTS is 'MESSAGE SIGNAL=VALUE ...' (a number or a value name,\n"
+    "quoted when it holds blanks: Gear=\"low range\")\n"
     "and becomes one candump frame 'ID#DATA' of the message's length, unnamed bits zero.\n";
 
 struct Frame {
@@ -266,20 +267,40 @@ bool encodeRequest(const DatabaseSet& databases, std::string_view line, std::str
         return false;
     }
     uint8_t data[8] = {};
-    for (std::string_view item = next(); !item.empty(); item = next()) {
-        std::size_t equals = item.find('=');
-        std::string_view signalName = item.substr(0, equals);
+    while (true) {
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        if (line.empty())
+            break;
+        std::size_t equals = line.find('=');
+        std::string_view signalName = line.substr(0, equals);
         const SignalDef* signal = nullptr;
         for (const SignalDef& s : message->signalList) {
             if (s.name == signalName)
                 signal = &s;
         }
         if (signal == nullptr || equals == std::string_view::npos) {
-            error = "no signal " + std::string(signalName) + " in " + message->name;
+            error = "no signal " + std::string(signalName.substr(0, signalName.find_first_of(" \t"))) +
+                    " in " + message->name;
             return false;
         }
-        if (!encodeSignalText(*signal, item.substr(equals + 1), data)) {
-            error = "cannot encode " + std::string(item);
+        line.remove_prefix(equals + 1);
+        // A value name with blanks is quoted: Gear="low range".
+        std::string_view value;
+        if (!line.empty() && line.front() == '"') {
+            std::size_t close = line.find('"', 1);
+            if (close == std::string_view::npos) {
+                error = "unterminated quote after " + signal->name;
+                return false;
+            }
+            value = line.substr(1, close - 1);
+            line.remove_prefix(close + 1);
+        } else {
+            value = line.substr(0, line.find_first_of(" \t"));
+            line.remove_prefix(value.size());
+        }
+        if (!encodeSignalText(*signal, value, data)) {
+            error = "cannot encode " + signal->name + "=" + std::string(value);
             return false;
         }
     }
