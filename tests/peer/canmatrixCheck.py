@@ -7,7 +7,8 @@ Random databases covering every signal kind (both byte orders, signed, 1 to 64 b
 factors and offsets, value tables, simple and extended multiplexing) and random frames of every message are
 decoded by korvel-decode and by canmatrix: the present signals and their values must agree (exact for
 whole-number scales, 1e-9 relative otherwise). Then values encoded by korvel-decode --encode are decoded by
-canmatrix. The same runs over the real databases in REAL_DBC_DIR when that folder exists.
+canmatrix. The same runs over the real databases in REAL_DBC_DIR when that folder exists. First, the three
+input formats must decode alike and unreadable input must fail with a message.
 
 Lines canmatrix itself cannot read are listed as notes, and the messages they touch are left out of the
 comparison rather than counted against either side.
@@ -415,12 +416,50 @@ def korvel_names(path):
     return names
 
 
+def cli_check(decoder, workdir, check):
+    """The three input formats give the same signals; unreadable input fails with a message."""
+    dbc = os.path.join(workdir, "cli.dbc")
+    with open(dbc, "w") as f:
+        f.write('BO_ 170 Speeds: 8 ECU\n SG_ Front : 7|16@0+ (0.0062,-67.67) [0|250] "km/h" ECU\n'
+                ' SG_ Gear : 16|2@1+ (1,0) [0|3] "" ECU\nVAL_ 170 Gear 3 "D" ;\n')
+    inputs = {
+        "in.log": "(1.500000) can0 0AA#0102030405060708\n",
+        "in.asc": "date Tue Dec 08 03:22:23.000 pm 2026\nbase hex  timestamps absolute\nBegin Triggerblock\n"
+                  "   1.500000 1  0AA             Rx   d 8 01 02 03 04 05 06 07 08\nEnd TriggerBlock\n",
+        "in.trc": "Time     ID       DLC Data\r\n01.500 0AA      8 01 02 03 04 05 06 07 08\r\n",
+    }
+    expected = {"time": 1.5, "id": "0AA", "extended": False, "name": "Speeds",
+                "signals": {"Front": 258 * 0.0062 - 67.67, "Gear": "D"}}
+    for name, text in inputs.items():
+        path = os.path.join(workdir, name)
+        with open(path, "w", newline="") as f:
+            f.write(text)
+        got = json.loads(korvel(decoder, dbc, [path]))
+        got["signals"]["Front"] = round(got["signals"]["Front"], 9)
+        expected["signals"]["Front"] = round(expected["signals"]["Front"], 9)
+        if got != expected:
+            check.mismatch("%s decodes as %r" % (name, got))
+    csv = korvel(decoder, dbc, ["--csv", os.path.join(workdir, "in.log")]).splitlines()
+    if csv[0] != "time,id,extended,message,signal,value,unit" or csv[2] != "1.500000,0AA,false,Speeds,Gear,D,":
+        check.mismatch("CSV reads %r" % csv)
+    binary = os.path.join(workdir, "binary.log")
+    with open(binary, "wb") as f:
+        f.write(b"\x7fELF\0\0\1\2" * 64)
+    for arguments in (["--dbc", dbc, os.path.join(workdir, "missing.log")], ["--dbc", dbc, binary],
+                      ["--dbc", binary, os.path.join(workdir, "in.log")], [os.path.join(workdir, "in.log")]):
+        run = subprocess.run([decoder] + arguments, capture_output=True, text=True)
+        if run.returncode == 0 or not run.stderr.strip():
+            check.mismatch("korvel-decode %s: status %d, message %r" % (" ".join(arguments), run.returncode,
+                                                                        run.stderr))
+
+
 def main():
     decoder, workdir = sys.argv[1], sys.argv[2]
     real = sys.argv[3] if len(sys.argv) > 3 else None
     os.makedirs(workdir, exist_ok=True)
     rng = random.Random(15)
     check = Check()
+    cli_check(decoder, workdir, check)
     for n in range(12):
         path = os.path.join(workdir, "random%d.dbc" % n)
         random_database(rng, path)
