@@ -298,6 +298,8 @@ TEST(SignalEncoding, RoundTripsEveryKindExactly) {
     EXPECT_FALSE(encodeSignal(m.signalList[1], -65, data));
     EXPECT_FALSE(encodeSignal(m.signalList[2], NAN, data));
     EXPECT_FALSE(encodeSignal(m.signalList[7], 1e39, data));
+    EXPECT_FALSE(encodeSignalText(m.signalList[1], "-65", data));
+    EXPECT_FALSE(encodeSignalText(m.signalList[4], "18446744073709551616", data));
     EXPECT_EQ(data[0], 1);
     EXPECT_EQ(data[7], 8);
     // Nearest raw step: 12.4 with a factor of 0.1 and an offset of -40 is raw 524, not the truncated 523.
