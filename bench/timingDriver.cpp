@@ -27,6 +27,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -172,15 +173,18 @@ int periodic(const std::string& terminal, int rows, int periodMs, double seconds
 }
 
 int save(const std::string& tracePath, const std::string& out) {
-    std::string text;
-    std::string error;
-    if (!readTextFile(tracePath, text, kMaxTextFileBytes, &error)) {
-        std::fprintf(stderr, "korvel_timing: %s\n", error.c_str());
+    // The Tracer's text as a recording leaves it, read whole: larger than text files are read otherwise.
+    std::ifstream in(tracePath, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in && !in.eof()) {
+        std::fprintf(stderr, "korvel_timing: cannot read %s\n", tracePath.c_str());
         return 2;
     }
     TracerStore store;
     store.append(text);
     std::string().swap(text);
+    // The peak from here on is the save's own.
+    std::ofstream("/proc/self/clear_refs") << "5";
     const long before = statusKb("VmRSS:");
     const Measure measure;
     saveTracerLog(out, [&store](const TracerLineVisit& visit) {
