@@ -208,10 +208,12 @@ TEST_F(ReplayTest, ABadLineStopsWithTheMessageAfterTheLinesBeforeIt) {
 
     // A write the device refuses ends the same way.
     prompts.log.messages.clear();
+    highlights.clear();
     lines = {"00.000 100 0"};
     sendSucceeds = false;
     EXPECT_EQ(play(replay), ReplayOutcome::syntaxError);
     EXPECT_THAT(prompts.log.messages, ElementsAre("Script Syntax Error!"));
+    EXPECT_THAT(highlights, ElementsAre(0)); // the first line too is shown as the one that failed
 }
 
 TEST_F(ReplayTest, EmptyAndShortLinesAreSkippedButAnEmptyTracerCannotBeStepped) {

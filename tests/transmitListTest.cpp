@@ -120,6 +120,7 @@ TEST_F(TransmitListTest, DeletingARowMovesTheTimersBelowWithTheirRows) {
     editor.selectMode(txModePeriodic); // row 3 runs every 10 ms
     advanceMs(5);
     list.setSelectedRow(1);
+    list.setSelectedRow(3); // no such row: the selection stays
     list.deleteTxRow();
 
     ASSERT_EQ(list.rowCount(), 2);
