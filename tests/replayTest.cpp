@@ -10,6 +10,8 @@
 
 #include <gmock/gmock.h>
 
+#include <cmath>
+
 using namespace korvel;
 using ::testing::ElementsAre;
 
@@ -131,6 +133,49 @@ TEST_F(ReplayTest, StoppingDuringAWaitSendsTheWaitingLineAtOnceAndEnds) {
     EXPECT_LT(sendTimes[1] - sendTimes[0], 1.0);
 }
 
+TEST_F(ReplayTest, PlayKeepsOneScheduleFromItsStartAndStartsAfreshAfterAStall) {
+    lines = {
+        "00.000 100 0", "00.010 101 0", "00.020 102 0", "00.030 103 0", "00.500 104 0", "00.510 105 0", ""};
+    TraceReplay replay = makeReplay();
+    // Every send takes 3 ms; the second takes 50 ms and the fourth stalls for 0.6 s.
+    onSend = [this] {
+        clock += sent.size() == 2 ? 0.05 : sent.size() == 4 ? 0.6 : 0.003;
+    };
+    play(replay);
+    ASSERT_EQ(sendTimes.size(), 6U);
+    std::vector<double> offsets;
+    for (double t : sendTimes)
+        offsets.push_back(std::round((t - sendTimes[0]) * 1e6) / 1e6);
+    // The time a send takes does not add up; a line late by less than a stall catches up; the line due
+    // during the stall leaves when it ends and the next keeps its recorded distance from it.
+    EXPECT_THAT(offsets, ElementsAre(0.0, 0.010, 0.060, 0.063, 0.663, 0.673));
+}
+
+TEST_F(ReplayTest, AFastPlayHighlightsAtAHumanRateButLeavesTheNextLineHighlighted) {
+    for (int i = 0; i < 400; ++i)
+        lines.push_back("00." +
+                        std::string(i < 10    ? "00"
+                                    : i < 100 ? "0"
+                                              : "") +
+                        std::to_string(i) + " 100 0");
+    TraceReplay replay = makeReplay();
+    play(replay);
+    EXPECT_EQ(sent.size(), 400U);
+    EXPECT_LE(highlights.size(), 12U);
+    ASSERT_FALSE(highlights.empty());
+    EXPECT_EQ(highlights.back(), 399);
+
+    highlights.clear();
+    sent.clear();
+    onSend = [this] {
+        if (sent.size() == 100)
+            basGlobal.isReplaying = false;
+    };
+    play(replay);
+    ASSERT_FALSE(highlights.empty());
+    EXPECT_EQ(highlights.back(), 100);
+}
+
 TEST_F(ReplayTest, StepSendsTheCaretLineAndHighlightsTheNext) {
     lines = {"00.000 100 0", "00.000 200 0", "00.000 300 0", "00.000 400 0", ""};
     TraceReplay replay = makeReplay();
@@ -163,10 +208,12 @@ TEST_F(ReplayTest, ABadLineStopsWithTheMessageAfterTheLinesBeforeIt) {
 
     // A write the device refuses ends the same way.
     prompts.log.messages.clear();
+    highlights.clear();
     lines = {"00.000 100 0"};
     sendSucceeds = false;
     EXPECT_EQ(play(replay), ReplayOutcome::syntaxError);
     EXPECT_THAT(prompts.log.messages, ElementsAre("Script Syntax Error!"));
+    EXPECT_THAT(highlights, ElementsAre(0)); // the first line too is shown as the one that failed
 }
 
 TEST_F(ReplayTest, EmptyAndShortLinesAreSkippedButAnEmptyTracerCannotBeStepped) {

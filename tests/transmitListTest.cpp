@@ -4,10 +4,15 @@
 
 #include "transmit/transmitList.h"
 #include "core/basGlobal.h"
+#include "core/deadlineTimer.h"
 #include "transmit/txCopySource.h"
 #include "transmit/txEditor.h"
 
 #include <QAbstractItemModelTester>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTimer>
 
 #include <gmock/gmock.h>
 
@@ -115,6 +120,7 @@ TEST_F(TransmitListTest, DeletingARowMovesTheTimersBelowWithTheirRows) {
     editor.selectMode(txModePeriodic); // row 3 runs every 10 ms
     advanceMs(5);
     list.setSelectedRow(1);
+    list.setSelectedRow(3); // no such row: the selection stays
     list.deleteTxRow();
 
     ASSERT_EQ(list.rowCount(), 2);
@@ -168,6 +174,56 @@ TEST_F(TransmitListTest, PeriodicRowsKeepTheirGridWithoutDriftOrBurst) {
     list.runDueTimers(nowUs);
     EXPECT_EQ(sent.size(), 1U);
     EXPECT_EQ(list.nextDueUs(), due + 100'000);
+}
+
+TEST_F(TransmitListTest, CountsReachViewsAtAHumanRateNotPerSend) {
+    addRow("123");
+    QSignalSpy changed(&list.model(), &QAbstractItemModel::dataChanged);
+    for (int i = 0; i < 50; ++i)
+        list.sendSelectedOnce();
+    EXPECT_EQ(list.row(0).count, "50");
+    EXPECT_EQ(changed.count(), 0);
+    QEventLoop loop;
+    QObject::connect(&list.model(), &QAbstractItemModel::dataChanged, &loop, &QEventLoop::quit);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].value<QModelIndex>(), list.model().index(0, TxListModel::colCount));
+    EXPECT_EQ(list.model().data(list.model().index(0, TxListModel::colCount), Qt::DisplayRole), "50");
+}
+
+TEST(DeadlineTimerTest, FiresOnceNeverBeforeItsDeadlineAndNeverAfterAStop) {
+    DeadlineTimer timer;
+    int fired = 0;
+    int64_t firedAt = 0;
+    QEventLoop loop;
+    QObject::connect(&timer, &DeadlineTimer::timeout, &loop, [&] {
+        ++fired;
+        firedAt = steadyMicroseconds();
+        loop.quit();
+    });
+#ifdef __linux__
+    EXPECT_TRUE(timer.isFine());
+#endif
+    timer.start(steadyMicroseconds() + 1000);
+    timer.stop();
+    const int64_t until = steadyMicroseconds() + 5000;
+    runEventLoopUntil(until);
+    EXPECT_GE(steadyMicroseconds(), until);
+    EXPECT_EQ(fired, 0);
+
+    const int64_t deadline = steadyMicroseconds() + 3000;
+    timer.start(deadline);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(fired, 1);
+    EXPECT_GE(firedAt, deadline);
+    // A deadline that has passed fires at the first moment.
+    timer.start(0);
+    loop.exec();
+    EXPECT_EQ(fired, 2);
+    EXPECT_FALSE(timer.isActive());
 }
 
 TEST_F(TransmitListTest, ModeAndPeriodChangesFollowTheTransitionTable) {

@@ -1,17 +1,14 @@
 #include "traces/replay.h"
 
 #include "core/basGlobal.h"
+#include "core/deadlineTimer.h"
 #include "core/prompts.h"
 #include "link/transport.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <thread>
 
 namespace korvel {
 
@@ -81,9 +78,14 @@ TraceReplay::Pass TraceReplay::stepLine() {
 TraceReplay::Pass TraceReplay::playPass(const TracerStore& lines) {
     const int last = lastLineOf(lines);
     // Each pass starts at once, even when its first line was recorded later than the last one.
-    lastSendClock_.reset();
+    anchorClock_.reset();
     bool sent = false;
-    for (int i = 0; i <= last; ++i) {
+    Pass pass = Pass::stopped;
+    for (int i = 0;; ++i) {
+        if (i > last) {
+            pass = sent ? Pass::sentSome : Pass::sentNone;
+            break;
+        }
         const std::string_view text = lines.line(i);
         if (!isSkippedTraceLine(text)) {
             const Sent result = sendTraceLine(text);
@@ -93,16 +95,17 @@ TraceReplay::Pass TraceReplay::playPass(const TracerStore& lines) {
             }
             // The line that did not go stays highlighted as the next one.
             if (result == Sent::notSent)
-                return Pass::stopped;
+                break;
             sent = true;
         }
         if (i < last)
             highlight(lines, i + 1);
         hooks_.wait(0);
         if (!state_.isReplaying)
-            return Pass::stopped;
+            break;
     }
-    return sent ? Pass::sentSome : Pass::sentNone;
+    flushHighlight();
+    return pass;
 }
 
 TraceReplay::Sent TraceReplay::sendTraceLine(std::string_view line) {
@@ -111,22 +114,32 @@ TraceReplay::Sent TraceReplay::sendTraceLine(std::string_view line) {
     const std::optional<TraceFrame> frame = parseTraceLine(line);
     if (!frame)
         return Sent::failed;
-    // The first line of a pass leaves at once; a line not later than the previous one too.
-    if (lastSendClock_) {
+    const double time = frame->timeSeconds;
+    // The first line of a pass leaves at once, a step too, and a line earlier than the one before (the time
+    // field wrapped) starts the schedule afresh. A line of the same time is due with the previous one.
+    bool onSchedule = anchorClock_ && time >= lastLineTime_;
+    if (onSchedule) {
+        const double due = *anchorClock_ + (time - anchorLineTime_);
         for (;;) {
-            const double remaining =
-                (frame->timeSeconds - lastLineTime_) - (clockSeconds() - *lastSendClock_);
+            const double remaining = due - clockSeconds();
             // The clock has four decimals: anything less is no wait at all.
             if (remaining < 0.00005 || !state_.isReplaying)
                 break;
+            if (remaining > kHighlightSeconds)
+                flushHighlight();
             hooks_.wait(std::min(remaining, kWaitSliceSeconds));
         }
         // A disconnect during the wait ends the play; the waiting line has nowhere to go.
         if (!state_.isConnected)
             return Sent::notSent;
+        // A stopped play sends the waiting line at once.
+        onSchedule = state_.isReplaying && clockSeconds() - due <= kStallSeconds;
     }
-    lastSendClock_ = clockSeconds();
-    lastLineTime_ = frame->timeSeconds;
+    if (!onSchedule) {
+        anchorClock_ = clockSeconds();
+        anchorLineTime_ = time;
+    }
+    lastLineTime_ = time;
     if (!hooks_.send(*frame))
         return Sent::failed;
     // The device may wait for room itself, and a disconnect there leaves the line unwritten.
@@ -134,6 +147,22 @@ TraceReplay::Sent TraceReplay::sendTraceLine(std::string_view line) {
 }
 
 void TraceReplay::highlight(const TracerStore& lines, int index) {
+    pendingLines_ = &lines;
+    pendingHighlight_ = index;
+    const double now = clockSeconds();
+    if (!state_.isReplaying || !lastHighlightClock_ || now - *lastHighlightClock_ >= kHighlightSeconds ||
+        now < *lastHighlightClock_)
+        flushHighlight();
+}
+
+void TraceReplay::flushHighlight() {
+    if (pendingHighlight_ < 0 || !pendingLines_)
+        return;
+    const TracerStore& lines = *pendingLines_;
+    const int index = pendingHighlight_;
+    pendingHighlight_ = -1;
+    pendingLines_ = nullptr;
+    lastHighlightClock_ = clockSeconds();
     // After an edit or a newly loaded trace the Tracer may show another line there; it is not the next one.
     const TracerStore& shown = script_.lines();
     if (&shown == &lines || shown.line(index) == lines.line(index))
@@ -141,28 +170,20 @@ void TraceReplay::highlight(const TracerStore& lines, int index) {
 }
 
 void TraceReplay::fail(const TracerStore& lines, int line) {
-    if (line >= 0)
+    if (line >= 0) {
         highlight(lines, line);
+        flushHighlight();
+    }
     prompts().critical(QStringLiteral("Script Syntax Error!"));
 }
 
 void waitInEventLoop(double seconds) {
-    // Whole milliseconds wait in the event loop; the rest, under a millisecond, is slept after the pending
-    // events have run, so a line leaves neither early nor a timer tick late.
-    const int milliseconds = static_cast<int>(std::floor(seconds * 1000.0));
-    if (milliseconds <= 0) {
+    if (seconds <= 0) {
         QCoreApplication::processEvents();
-        if (seconds > 0)
-            std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
         return;
     }
-    QEventLoop loop;
-    QTimer slice;
-    slice.setTimerType(Qt::PreciseTimer);
-    slice.setSingleShot(true);
-    QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
-    slice.start(milliseconds);
-    loop.exec();
+    // Waits to the microsecond with the events running, not rounded to whole milliseconds.
+    runEventLoopUntil(steadyMicroseconds() + static_cast<int64_t>(std::llround(seconds * 1e6)));
 }
 
 bool sendTraceFrame(LinkTransport& transport, int deviceKind, const TraceFrame& frame) {

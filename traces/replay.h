@@ -48,20 +48,33 @@ public:
 
     // Longest single wait, so a stop click or a disconnect is noticed at once.
     static constexpr double kWaitSliceSeconds = 0.01;
+    // A line later than this behind its time starts the schedule afresh, so the lines after a stall keep
+    // their spacing instead of leaving in a burst to catch up.
+    static constexpr double kStallSeconds = 0.1;
+    // During a play the next line is highlighted at most this often: a repaint per line costs the window
+    // more than the replay itself.
+    static constexpr double kHighlightSeconds = 0.04;
 
 private:
     enum class Pass { sentSome, sentNone, failed, stopped };
     Pass stepLine();
     Pass playPass(const TracerStore& lines);
-    // Highlights line `index` of `lines` where the Tracer still shows it there.
+    // Highlights line `index` of `lines` where the Tracer still shows it there; during a play it may be
+    // held back until flushHighlight.
     void highlight(const TracerStore& lines, int index);
+    void flushHighlight();
     void fail(const TracerStore& lines, int line);
 
     GlobalState& state_;
     ReplayScript script_;
     ReplayHooks hooks_;
-    std::optional<double> lastSendClock_;
+    // Each line is due at the anchor's clock plus its time's distance from the anchor line's time.
+    std::optional<double> anchorClock_;
+    double anchorLineTime_ = 0;
     double lastLineTime_ = 0;
+    const TracerStore* pendingLines_ = nullptr;
+    int pendingHighlight_ = -1;
+    std::optional<double> lastHighlightClock_;
 };
 
 class LinkTransport;

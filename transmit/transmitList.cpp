@@ -1,13 +1,10 @@
 #include "transmit/transmitList.h"
 
 #include "core/basGlobal.h"
+#include "core/deadlineTimer.h"
 #include "core/numberText.h"
 #include "transmit/txFieldRules.h"
 #include "transmit/txWire.h"
-
-#include <QTimer>
-
-#include <chrono>
 
 namespace korvel {
 
@@ -15,12 +12,6 @@ namespace {
 
 // A timer may wake a little before the time it was armed for; a send that close to its time is due.
 constexpr int64_t kEarlyToleranceUs = 200;
-
-int64_t steadyMicroseconds() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // The leading decimal digits of a count column.
 std::string countDigits(std::string_view count) {
@@ -65,11 +56,9 @@ std::string incrementedCount(std::string_view count) {
 } // namespace
 
 TransmitList::TransmitList(GlobalState& state, QObject* parent)
-    : QObject(parent), state_(state), nowUs_(steadyMicroseconds), timer_(new QTimer(this)) {
+    : QObject(parent), state_(state), nowUs_(steadyMicroseconds), timer_(new DeadlineTimer(this)) {
     timer_->setObjectName(QStringLiteral("tiSendMessage"));
-    timer_->setSingleShot(true);
-    timer_->setTimerType(Qt::PreciseTimer);
-    connect(timer_, &QTimer::timeout, this, [this] { runDueTimers(nowUs_()); });
+    connect(timer_, &DeadlineTimer::timeout, this, [this] { runDueTimers(nowUs_()); });
 }
 
 TransmitList::~TransmitList() = default;
@@ -357,9 +346,8 @@ void TransmitList::armTimer() {
         timer_->stop();
         return;
     }
-    const int64_t waitUs = next - nowUs_();
-    const int64_t waitMs = waitUs <= 0 ? 0 : (waitUs + 999) / 1000;
-    timer_->start(static_cast<int>(waitMs > 60'000'000 ? 60'000'000 : waitMs));
+    // The due times are on the list's clock, which tests replace; the timer runs on the steady one.
+    timer_->start(steadyMicroseconds() + (next - nowUs_()));
 }
 
 } // namespace korvel

@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
-class QTimer;
-
 namespace korvel {
+
+class DeadlineTimer;
 
 struct GlobalState;
 
@@ -111,7 +111,7 @@ private:
     int selected_ = -1;
     // Indexed by timer number; timer 0 exists from the start and belongs to no row.
     std::vector<int64_t> timerDueUs_{0};
-    QTimer* timer_ = nullptr;
+    DeadlineTimer* timer_ = nullptr;
     int notSentRow_ = 0; // from 1; 0 while every row could be sent
     int layout_ = 1;     // changes when rows are deleted or replaced, so an old tag names no row
     std::string notSentText_;

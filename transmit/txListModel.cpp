@@ -1,9 +1,19 @@
 #include "transmit/txListModel.h"
 
+#include <QTimer>
+
+#include <algorithm>
+
 namespace korvel {
 
 namespace {
 constexpr const char* kHeaders[] = {"ID", "DLC", "Data", "Period", "Count", "Comment"};
+}
+
+TxListModel::TxListModel(QObject* parent) : QAbstractTableModel(parent), countRepaint_(new QTimer(this)) {
+    countRepaint_->setSingleShot(true);
+    countRepaint_->setInterval(kCountRepaintMs);
+    connect(countRepaint_, &QTimer::timeout, this, &TxListModel::announceCounts);
 }
 
 int TxListModel::rowCount(const QModelIndex& parent) const {
@@ -77,8 +87,18 @@ void TxListModel::setCount(int index, std::string count) {
     if (index < 0 || index >= rowCount())
         return;
     rows_[static_cast<std::size_t>(index)].count = std::move(count);
-    const QModelIndex cell = this->index(index, colCount);
-    emit dataChanged(cell, cell, {Qt::DisplayRole});
+    countsChangedFrom_ = countsChangedFrom_ < 0 ? index : std::min(countsChangedFrom_, index);
+    countsChangedTo_ = std::max(countsChangedTo_, index);
+    if (!countRepaint_->isActive())
+        countRepaint_->start();
+}
+
+void TxListModel::announceCounts() {
+    const int from = countsChangedFrom_;
+    const int to = std::min(countsChangedTo_, rowCount() - 1);
+    countsChangedFrom_ = countsChangedTo_ = -1;
+    if (from >= 0 && from <= to)
+        emit dataChanged(index(from, colCount), index(to, colCount), {Qt::DisplayRole});
 }
 
 void TxListModel::replaceRows(std::vector<TxRow> rows) {

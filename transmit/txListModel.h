@@ -7,6 +7,8 @@
 
 #include <QAbstractTableModel>
 
+class QTimer;
+
 #include <vector>
 
 namespace korvel {
@@ -16,7 +18,7 @@ class TxListModel final : public QAbstractTableModel {
 public:
     enum Column { colId, colDlc, colData, colPeriod, colCount, colComment, columnCount_ };
 
-    using QAbstractTableModel::QAbstractTableModel;
+    explicit TxListModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -29,12 +31,19 @@ public:
     void removeRowAt(int index);
     void setRow(int index, const TxRow& row);
     void setAllCounts(const std::string& count);
-    // Changes only the Count column, so views repaint one cell per send.
+    // Changes only the Count column. Views hear of it at most every kCountRepaintMs: a periodic row may send
+    // a thousand times a second, and a repaint per send would cost more than the sending.
     void setCount(int index, std::string count);
+    static constexpr int kCountRepaintMs = 100;
     void replaceRows(std::vector<TxRow> rows);
 
 private:
+    void announceCounts();
+
     std::vector<TxRow> rows_;
+    QTimer* countRepaint_ = nullptr;
+    int countsChangedFrom_ = -1; // the rows whose counts views have not heard of yet, -1 when none
+    int countsChangedTo_ = -1;
 };
 
 } // namespace korvel
