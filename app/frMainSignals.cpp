@@ -22,6 +22,9 @@ namespace korvel {
 
 namespace {
 
+// Room for a signal's name, value, unit and raw value side by side.
+constexpr int kSignalsViewWidth = 420;
+
 QString qText(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -190,9 +193,10 @@ void frMain::databasesChanged() {
 
     const bool wasShown = mnuSignalsView->isVisible();
     mnuSignalsView->setVisible(loaded);
-    if (loaded && !wasShown)
+    if (loaded && !wasShown) {
         dockSignals->show();
-    else if (!loaded)
+        resizeDocks({dockSignals}, {kSignalsViewWidth}, Qt::Horizontal);
+    } else if (!loaded)
         dockSignals->hide();
     signalsView_->refresh();
 }

@@ -44,7 +44,7 @@ SignalsPanel::SignalsPanel(const QString& name, QWidget* parent) : QWidget(paren
         corner->setObjectName(QStringLiteral("cmd") + name + QStringLiteral("Corner"));
         corner->setAccessibleName(QStringLiteral("Select all signals"));
     }
-    const int widths[] = {150, 110, 50};
+    const int widths[] = {140, 90, 60};
     for (int c = 0; c < 3; ++c)
         list_->setColumnWidth(c, widths[c]);
     layout->addWidget(caption_);
