@@ -180,7 +180,11 @@ void frMain::databasesChanged() {
     showDatabasesInDetails(shown);
     listReceive->setColumnHidden(MonitorModel::colName, !loaded);
 
-    mnuRemoveDatabase->clear();
+    // An entry may be the one whose click brought us here: it goes once its signal has returned.
+    for (QAction* entry : mnuRemoveDatabase->actions()) {
+        mnuRemoveDatabase->removeAction(entry);
+        entry->deleteLater();
+    }
     for (int i = 0; i < databases_->size(); ++i) {
         const QString path = qText(databases_->at(i).path);
         QAction* action = mnuRemoveDatabase->addAction(QFileInfo(path).fileName());
