@@ -228,9 +228,15 @@ TEST_F(SignalsWindowTest, SignalsViewAndDetailsFollowTheSelectedRowAndDecodeOnly
     view->refresh();
     ASSERT_EQ(signalsModel.rowCount(), 3);
     EXPECT_EQ(view->panel()->caption()->text(), "Transmission (100): Gearbox state");
+    EXPECT_EQ(signalsModel.data(signalsModel.index(1, SignalTableModel::colName), Qt::DisplayRole).toString(),
+              "Selector");
     EXPECT_EQ(
         signalsModel.data(signalsModel.index(1, SignalTableModel::colValue), Qt::DisplayRole).toString(),
         "D");
+    EXPECT_EQ(signalsModel.headerData(SignalTableModel::colRaw, Qt::Horizontal, Qt::DisplayRole).toString(),
+              "Raw");
+    EXPECT_EQ(signalsModel.headerData(0, Qt::Vertical, Qt::DisplayRole).toInt(), 1);
+    EXPECT_FALSE(signalsModel.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
     EXPECT_EQ(signalsModel.data(signalsModel.index(2, SignalTableModel::colRaw), Qt::DisplayRole).toString(),
               "0x3039");
     EXPECT_EQ(signalsModel.data(signalsModel.index(2, SignalTableModel::colName), Qt::ToolTipRole).toString(),
