@@ -194,6 +194,7 @@ private:
     SignalDef* signalByName(MessageDef& message, std::string_view name, int line);
     void finish();
     void resolveMultiplexing(MessageDef& message);
+    void reportOverlaps(const MessageDef& message, std::size_t index);
 
     Database& db_;
     std::unordered_map<uint32_t, std::size_t> messageIndex_; // id with bit 31 for extended
@@ -785,6 +786,36 @@ void Reader::finish() {
     }
 }
 
+// The frame bits a laid-out signal covers, bit 8 * byte + bit.
+uint64_t frameBits(const SignalDef& s) {
+    uint64_t word = s.mask << s.shift;
+    if (s.order == ByteOrder::intel)
+        return word;
+    uint64_t little = 0;
+    for (int i = 0; i < 8; ++i)
+        little |= ((word >> (8 * (7 - i))) & 0xFF) << (8 * i);
+    return little;
+}
+
+// Signals that are always there and share bits decode as the file says, but the file is likely wrong.
+void Reader::reportOverlaps(const MessageDef& m, std::size_t mi) {
+    std::vector<std::pair<uint64_t, std::size_t>> always;
+    for (std::size_t i = 0; i < m.signalList.size(); ++i) {
+        const SignalDef& s = m.signalList[i];
+        if (refused_[mi][i] || s.multiplexorIndex >= 0 || !s.laidOut)
+            continue;
+        uint64_t bits = frameBits(s);
+        for (auto [otherBits, other] : always) {
+            if ((bits & otherBits) != 0) {
+                problem(signalLines_[mi][i],
+                        "SG_ " + s.name + ": overlaps " + m.signalList[other].name + " (both are read)");
+                break;
+            }
+        }
+        always.emplace_back(bits, i);
+    }
+}
+
 void Reader::resolveMultiplexing(MessageDef& m) {
     auto mi = static_cast<std::size_t>(&m - db_.messages.data());
     std::vector<int> switches;
@@ -851,6 +882,7 @@ void Reader::resolveMultiplexing(MessageDef& m) {
             }
         }
     }
+    reportOverlaps(m, mi);
     if (std::find(refused_[mi].begin(), refused_[mi].end(), true) == refused_[mi].end())
         return;
     std::vector<int> newIndex(m.signalList.size(), -1);

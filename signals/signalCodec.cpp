@@ -118,6 +118,17 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+// The value-table entry of a name as written, else as typed with blanks around it.
+const ValueName* valueNamed(const SignalDef& signal, std::string_view text) {
+    for (std::string_view wanted : {text, trimmed(text)}) {
+        for (const ValueName& v : signal.valueNames) {
+            if (v.name == wanted)
+                return &v;
+        }
+    }
+    return nullptr;
+}
+
 // A whole number of up to 36 digits; false for anything else.
 bool wholeNumber(std::string_view text, Int128& value) {
     bool negative = !text.empty() && text.front() == '-';
@@ -336,17 +347,15 @@ std::string signalValueText(const DecodedSignal& decoded) {
 }
 
 bool parseSignalValue(const SignalDef& signal, std::string_view text, double& physical) {
+    if (const ValueName* v = valueNamed(signal, text)) {
+        SignalDef scratch;
+        const SignalDef& s = laidOut(signal, scratch);
+        physical = physicalOf(s, static_cast<uint64_t>(v->value) & s.mask);
+        return true;
+    }
     text = trimmed(text);
     if (text.empty())
         return false;
-    for (const ValueName& v : signal.valueNames) {
-        if (v.name == text) {
-            SignalDef scratch;
-            const SignalDef& s = laidOut(signal, scratch);
-            physical = physicalOf(s, static_cast<uint64_t>(v.value) & s.mask);
-            return true;
-        }
-    }
     std::string_view number = text;
     if (number.front() == '+')
         number.remove_prefix(1);
@@ -369,16 +378,14 @@ bool encodeSignalText(const SignalDef& signal, std::string_view text, uint8_t da
     const SignalDef& s = laidOut(signal, scratch);
     if (s.bytesNeeded > 8)
         return false;
-    text = trimmed(text);
-    for (const ValueName& v : signal.valueNames) {
-        if (v.name == text) {
-            Int128 raw = v.value;
-            if (raw < rawLow(s) || raw > rawHigh(s))
-                return false;
-            writeRaw(s, static_cast<uint64_t>(raw) & s.mask, data);
-            return true;
-        }
+    if (const ValueName* v = valueNamed(signal, text)) {
+        Int128 raw = v->value;
+        if (raw < rawLow(s) || raw > rawHigh(s))
+            return false;
+        writeRaw(s, static_cast<uint64_t>(raw) & s.mask, data);
+        return true;
     }
+    text = trimmed(text);
     Int128 whole = 0;
     if (s.kind == SignalValueKind::integer && s.integerScale && wholeNumber(text, whole)) {
         Int128 raw = scaledDown(s, whole);

@@ -43,7 +43,8 @@ BO_ 2566844672 Pgn65265: 8 Engine
 
 BO_ 1024 Floats: 8 Engine
  SG_ Ratio : 0|32@1- (1,0) [0|0] "" Gateway
- SG_ Precise : 7|64@0- (1,0) [0|0] "" Gateway
+ SG_ Precise m1 : 39|32@0- (1,0) [0|0] "" Gateway
+ SG_ Page M : 32|1@1+ (1,0) [0|0] "" Gateway
 
 CM_ BO_ 291 "Engine state, every 10 ms";
 CM_ SG_ 291 EngineSpeed "Crank speed, said \"rpm\"
@@ -55,7 +56,7 @@ BA_ "GenMsgCycleTime" BO_ 291 10;
 BA_ "VFrameFormat" BO_ 2566844672 2;
 VAL_ 291 Gear 0 "P" 1 "R" 2 "N" 3 "D" ;
 SIG_VALTYPE_ 1024 Ratio : 1;
-SIG_VALTYPE_ 1024 Precise : 2;
+SIG_VALTYPE_ 1024 Precise : 1;
 )";
 
 const MessageDef& messageNamed(const Database& db, std::string_view name) {
@@ -107,7 +108,7 @@ TEST(DbcReader, ReadsMessagesSignalsAttributesAndComments) {
 
         const MessageDef& floats = messageNamed(db, "Floats");
         EXPECT_EQ(floats.signalList[0].kind, SignalValueKind::float32);
-        EXPECT_EQ(floats.signalList[1].kind, SignalValueKind::float64);
+        EXPECT_EQ(floats.signalList[1].kind, SignalValueKind::float32);
     }
     // A file in the Windows code page reads as UTF-8.
     Database latin = readDbc("BO_ 1 M: 8 X\n SG_ T : 0|8@1+ (1,0) [0|255] \"\xB0\x43\" X\n");
@@ -132,15 +133,20 @@ TEST(DbcReader, RefusesBadLinesByNumberAndLoadsTheRest) {
                        "BO_ 200 B: 8 X\n"                            // 13
                        " SG_ Other : 0|8@1+ (1,0) [0|0] \"\" X\n"    // 14
                        "SG_MUL_VAL_ 100 Sw Sw 1-1;\n"                // 15 selects itself
-                       "SIG_VALTYPE_ 200 Other : 1;\n";              // 16 float of 8 bits
+                       "SIG_VALTYPE_ 200 Other : 1;\n"               // 16 float of 8 bits
+                       " SG_ Out : 0|8@1+ (1,0) [0|0] \"\" X\n"      // 17 outside a message
+                       "BO_ 300 C: 8 X\n"                            // 18
+                       " SG_ Low : 0|12@1+ (1,0) [0|0] \"\" X\n"     // 19
+                       " SG_ High : 15|8@0+ (1,0) [0|0] \"\" X\n";   // 20 overlaps Low, kept
     Database db = readDbc(text);
     std::vector<int> lines;
     for (const DbcProblem& p : db.problems)
         lines.push_back(p.line);
     std::sort(lines.begin(), lines.end());
     // Line 9 goes with the switch refused on line 15.
-    EXPECT_EQ(lines, (std::vector<int>{2, 3, 4, 5, 6, 9, 10, 11, 12, 15, 16}));
-    ASSERT_EQ(db.messages.size(), 2u);
+    EXPECT_EQ(lines, (std::vector<int>{2, 3, 4, 5, 6, 9, 10, 11, 12, 15, 16, 17, 20}));
+    ASSERT_EQ(db.messages.size(), 3u);
+    EXPECT_EQ(db.messages[2].signalList.size(), 2u);
     ASSERT_EQ(db.messages[0].signalList.size(), 1u);
     EXPECT_EQ(db.messages[0].signalList[0].name, "Good");
     EXPECT_TRUE(db.messages[1].signalList.empty());
@@ -164,7 +170,18 @@ TEST(DbcReader, RefusesBadLinesByNumberAndLoadsTheRest) {
     EXPECT_FALSE(loadDbcFile(huge, out, error));
     EXPECT_FALSE(loadDbcFile(dir.file("missing.dbc"), out, error));
     EXPECT_TRUE(loadDbcFile(write("ok.dbc", text), out, error));
-    EXPECT_EQ(out.messages.size(), 2u);
+    EXPECT_EQ(out.messages.size(), 3u);
+
+    // Ten thousand messages load; the one repeated identifier is named.
+    std::string many;
+    for (int i = 0; i < 10000; ++i)
+        many += "BO_ " + std::to_string(0x80000000u + i) + " M" + std::to_string(i) +
+                ": 8 X\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" X\n";
+    many += "BO_ 2147483648 Again: 8 X\n";
+    Database large = readDbc(many);
+    EXPECT_EQ(large.messages.size(), 10000u);
+    ASSERT_EQ(large.problems.size(), 1u);
+    EXPECT_EQ(large.problems[0].line, 20001);
 }
 
 TEST(SignalDecoding, ExactBitsInBothByteOrders) {
@@ -248,7 +265,8 @@ TEST(SignalEncoding, RoundTripsEveryKindExactly) {
         text += " SG_ S" + std::to_string(i) + " : " + shapes[i] + " [0|0] \"\" X\n";
     text += "SIG_VALTYPE_ 1 S7 : 1;\nSIG_VALTYPE_ 1 S8 : 1;\nSIG_VALTYPE_ 1 S9 : 2;\n";
     Database db = readDbc(text);
-    ASSERT_TRUE(db.problems.empty()) << db.problems.front().reason;
+    // The shapes overlap on purpose: the reader says so and reads them all.
+    ASSERT_FALSE(db.problems.empty());
     const MessageDef& m = db.messages[0];
     ASSERT_EQ(m.signalList.size(), std::size(shapes));
     std::vector<DecodedSignal> first, second;
@@ -280,6 +298,8 @@ TEST(SignalEncoding, RoundTripsEveryKindExactly) {
     EXPECT_FALSE(encodeSignal(m.signalList[1], -65, data));
     EXPECT_FALSE(encodeSignal(m.signalList[2], NAN, data));
     EXPECT_FALSE(encodeSignal(m.signalList[7], 1e39, data));
+    EXPECT_FALSE(encodeSignalText(m.signalList[1], "-65", data));
+    EXPECT_FALSE(encodeSignalText(m.signalList[4], "18446744073709551616", data));
     EXPECT_EQ(data[0], 1);
     EXPECT_EQ(data[7], 8);
     // Nearest raw step: 12.4 with a factor of 0.1 and an offset of -40 is raw 524, not the truncated 523.
