@@ -186,6 +186,7 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     setUpReceive();
     setUpReplay();
     setUpLayout();
+    buildSignals();
 }
 
 frMain::~frMain() = default;
@@ -216,6 +217,11 @@ void frMain::buildMenus() {
     mnuFile->addSeparator();
     mnuLoadCommentList = entry(mnuFile, "mnuLoadCommentList", "Load Comment List", &frMain::loadCommentList);
     mnuSaveCommentList = entry(mnuFile, "mnuSaveCommentList", "Save Comment List", &frMain::saveCommentList);
+    mnuFile->addSeparator();
+    mnuLoadDatabase = entry(mnuFile, "mnuLoadDatabase", "Load Database...", &frMain::loadDatabaseCommand);
+    mnuRemoveDatabase = mnuFile->addMenu(QStringLiteral("Remove Database"));
+    mnuRemoveDatabase->setObjectName(QStringLiteral("mnuRemoveDatabase"));
+    mnuRemoveDatabase->setEnabled(false);
     mnuFile->addSeparator();
     mnuQuit = mnuFile->addAction(QStringLiteral("Quit"));
     mnuQuit->setObjectName(QStringLiteral("mnuQuit"));

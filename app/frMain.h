@@ -14,6 +14,7 @@
 #include <memory>
 
 class QAction;
+class QDockWidget;
 class QFrame;
 class QLabel;
 class QMenu;
@@ -25,6 +26,7 @@ class QToolButton;
 
 namespace korvel {
 
+class DatabaseSet;
 class LinkController;
 class PaneSplitter;
 class MonitorModel;
@@ -32,6 +34,7 @@ class ReceivePoll;
 class TracerEdit;
 class TraceReplay;
 class TracerView;
+class SignalsView;
 class TransmitPane;
 class TxListModel;
 class frDetails;
@@ -68,6 +71,13 @@ public:
     [[nodiscard]] frDetails* detailsWindow() const;
     [[nodiscard]] frmComment* commentWindow() const;
 
+    // The CAN databases: "Load Database..." adds one after its dialog, this adds one by name; false when
+    // it could not be read (the user was told why). Each load is remembered in the settings file.
+    bool loadDatabase(const std::string& path);
+    void removeDatabase(int index);
+    [[nodiscard]] const DatabaseSet& databases() const { return *databases_; }
+    [[nodiscard]] SignalsView* signalsView() const { return signalsView_; }
+
     // One tick of the poll timer: receive, and on a failure disconnect with "Disconnected!".
     void pollTick();
     // The link's trouble counts in their status bar panel, shown only while one is above 0.
@@ -89,6 +99,13 @@ protected:
 
 private:
     void buildMenus();
+    void buildSignals();
+    void loadDatabaseCommand();
+    void loadRememberedDatabases();
+    void storeDatabaseList();
+    void databasesChanging();
+    void databasesChanged();
+    void showDatabasesInDetails(const DatabaseSet* databases);
     // What F10 does: opens the menu bar for the keyboard, or closes it.
     void toggleMenuBarKeyboard();
     void buildToolbar();
@@ -146,6 +163,9 @@ private:
     QAction* mnuSaveTxList = nullptr;
     QAction* mnuLoadCommentList = nullptr;
     QAction* mnuSaveCommentList = nullptr;
+    QAction* mnuLoadDatabase = nullptr;
+    QMenu* mnuRemoveDatabase = nullptr;
+    QAction* mnuSignalsView = nullptr;
     QAction* mnuQuit = nullptr;
     QAction* mnuConnect = nullptr;
     QAction* mnuReset = nullptr;
@@ -192,6 +212,15 @@ private:
     QPointer<frmComment> comment_;
     QPointer<QWidget> about_;
     MonitorModel* monitorModel_ = nullptr;
+    // Deleted where the signals headers are included: their names clash with the details window's.
+    struct DatabaseSetDeleter {
+        void operator()(DatabaseSet* set) const;
+    };
+    std::unique_ptr<DatabaseSet, DatabaseSetDeleter> databases_;
+    QDockWidget* dockSignals = nullptr;
+    SignalsView* signalsView_ = nullptr;
+    std::string tracerFrameId_; // the Tracer line last clicked, which the Signals view shows in that view
+    std::string tracerFrameData_;
     bool closing_ = false;
     bool closeAfterConnecting_ = false;
 };

@@ -36,6 +36,7 @@ namespace korvel {
 void frMain::load() {
     initialiseApplication();
     loadSettings();
+    loadRememberedDatabases();
     applyViewMode();
     addTxRow();
     showDisconnectedState();

@@ -35,11 +35,15 @@ public:
 
     void fit() {
         const int last = lastColumn();
-        if (last <= 0)
+        if (last < 0)
             return;
         std::vector<int> others;
-        for (int c = 0; c < last; ++c)
-            others.push_back(list_->columnWidth(c));
+        const QHeaderView* header = list_->horizontalHeader();
+        for (int c = 0; c < header->count(); ++c)
+            if (c != last && !header->isSectionHidden(c))
+                others.push_back(list_->columnWidth(c));
+        if (others.empty())
+            return;
         if (const auto width = lastColumnWidth(list_->width(), others, twipsToPixels_(kSpareColumnTwips)))
             list_->setColumnWidth(last, *width);
     }
@@ -52,7 +56,14 @@ protected:
     }
 
 private:
-    [[nodiscard]] int lastColumn() const { return list_->model() ? list_->model()->columnCount() - 1 : -1; }
+    // The rightmost column shown: a column may be hidden or moved (the message name, without a database).
+    [[nodiscard]] int lastColumn() const {
+        const QHeaderView* header = list_->horizontalHeader();
+        for (int v = header->count() - 1; v >= 0; --v)
+            if (const int c = header->logicalIndex(v); !header->isSectionHidden(c))
+                return c;
+        return -1;
+    }
 
     QTableView* list_;
     std::function<int(int)> twipsToPixels_;

@@ -55,12 +55,15 @@ void frMain::setUpReceive() {
 
     connect(listReceive, &QTableView::clicked, this, [this] {
         if (details_ && details_->isVisible())
-            openDetails(details_, *monitorModel_, selectedMonitorRow(), basGlobal.iniPath, this);
+            openDetails(details_, *monitorModel_, selectedMonitorRow(), basGlobal.iniPath, this,
+                        databases_.get());
     });
     monitorViewport_ = listReceive->viewport();
     monitorViewport_->installEventFilter(this);
 
     connect(tracerView_, &TracerView::frameClicked, this, [this](const QString& id, const QString& data) {
+        tracerFrameId_ = id.toStdString();
+        tracerFrameData_ = data.toStdString();
         if (details_ && details_->isVisible())
             details_->showTracerFrame(id, data, basGlobal.commentListText);
     });
@@ -103,6 +106,13 @@ void frMain::showLinkTrouble() {
     linkTroubleShown_ = std::move(text);
     lblLinkTrouble->setText(QString::fromStdString(linkTroubleShown_));
     lblLinkTrouble->setVisible(!linkTroubleShown_.empty());
+}
+
+// Here rather than beside the other database work: the details window's headers and the signals headers
+// cannot meet in one file.
+void frMain::showDatabasesInDetails(const DatabaseSet* databases) {
+    if (details_)
+        details_->setDatabases(databases);
 }
 
 frDetails* frMain::detailsWindow() const {
@@ -164,7 +174,7 @@ void frMain::toggleDetailsWindow() {
         details_->close();
         return;
     }
-    openDetails(details_, *monitorModel_, selectedMonitorRow(), basGlobal.iniPath, this);
+    openDetails(details_, *monitorModel_, selectedMonitorRow(), basGlobal.iniPath, this, databases_.get());
 }
 
 void frMain::filterCommand() {

@@ -4,6 +4,7 @@
 #include "core/textFile.h"
 #include "receive/comments.h"
 #include "receive/monitorModel.h"
+#include "signals/signalsView.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -122,6 +123,14 @@ frDetails::frDetails(std::string iniPath, QWidget* parent)
     lower->addWidget(frIntegers);
     layout->addLayout(lower);
 
+    frSignals = named(new QGroupBox(QStringLiteral("Signals")), QStringLiteral("frSignals"),
+                      QStringLiteral("Signals"));
+    auto* signalsLayout = new QVBoxLayout(frSignals);
+    signalsPanel = new SignalsPanel(QStringLiteral("DetailsSignals"));
+    signalsLayout->addWidget(signalsPanel);
+    frSignals->hide();
+    layout->addWidget(frSignals, 1);
+
     connect(optMotorola, &QRadioButton::toggled, this, [this] { showIntegers(); });
     showDetailsData(QString());
 
@@ -164,9 +173,23 @@ void frDetails::setCommentText(const QString& comment) {
 
 void frDetails::showFrame(const QString& idText, const QString& dataText, const QString& comment) {
     idText_ = idText;
+    dataText_ = dataText;
     setWindowTitle(QStringLiteral("Details (ID: ") + idText + QLatin1Char(')'));
     setCommentText(comment);
     showDetailsData(dataText);
+    showSignals();
+}
+
+void frDetails::setDatabases(const DatabaseSet* databases) {
+    databases_ = databases;
+    signalsPanel->clearFrame();
+    showSignals();
+}
+
+void frDetails::showSignals() {
+    const bool shown = databases_ != nullptr &&
+                       signalsPanel->showFrame(*databases_, idText_.toStdString(), dataText_.toStdString());
+    frSignals->setVisible(shown);
 }
 
 void frDetails::showTracerFrame(const QString& idText, const QString& dataText,
@@ -185,12 +208,14 @@ void frDetails::closeEvent(QCloseEvent* event) {
 }
 
 frDetails* openDetails(QPointer<frDetails>& window, const MonitorModel& model, int row,
-                       const std::string& iniPath, QWidget* parent) {
+                       const std::string& iniPath, QWidget* parent, const DatabaseSet* databases) {
     const MonitorRow* r = model.rowAt(row);
     if (r == nullptr)
         return nullptr;
-    if (!window)
+    if (!window) {
         window = new frDetails(iniPath, parent);
+        window->setDatabases(databases);
+    }
     window->showFrame(QString::fromStdString(r->id), QString::fromStdString(r->data),
                       QString::fromStdString(r->comment));
     window->show();

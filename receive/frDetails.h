@@ -13,13 +13,16 @@
 #include <string_view>
 
 class QCheckBox;
+class QGroupBox;
 class QLineEdit;
 class QProgressBar;
 class QRadioButton;
 
 namespace korvel {
 
+class DatabaseSet;
 class MonitorModel;
+class SignalsPanel;
 
 class frDetails final : public QWidget {
     Q_OBJECT
@@ -37,6 +40,10 @@ public:
     // not expanded), or nothing when it has none.
     void showTracerFrame(const QString& idText, const QString& dataText, std::string_view commentListText);
 
+    // The loaded databases: a frame one of them defines shows its signals below the bytes. Null or empty:
+    // the window looks as it does without databases. Call again after the set changed.
+    void setDatabases(const DatabaseSet* databases);
+
     [[nodiscard]] const QString& idText() const { return idText_; }
     [[nodiscard]] ByteOrder byteOrder() const;
 
@@ -49,22 +56,27 @@ public:
     QRadioButton* Option1 = nullptr;
     std::array<QLineEdit*, 7> txtInteger{};
     std::array<QProgressBar*, 7> barInteger{};
+    QGroupBox* frSignals = nullptr;
+    SignalsPanel* signalsPanel = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void showIntegers();
+    void showSignals();
 
     std::string iniPath_;
+    const DatabaseSet* databases_ = nullptr;
     QString idText_;
+    QString dataText_;
     std::array<int, 8> values_{};
 };
 
 // Shows the details of a Monitor row: creates the window when it is closed, fills it from the row and
 // raises it. Nothing happens when `row` is not a row of the model (an empty list, nothing selected).
 frDetails* openDetails(QPointer<frDetails>& window, const MonitorModel& model, int row,
-                       const std::string& iniPath, QWidget* parent);
+                       const std::string& iniPath, QWidget* parent, const DatabaseSet* databases = nullptr);
 
 // The end of a Monitor update: a shown window follows the selected row's identifier, data and comment, so
 // it never shows one frame's bytes under another's identifier. Nothing in the

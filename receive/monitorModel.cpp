@@ -1,6 +1,7 @@
 #include "receive/monitorModel.h"
 
 #include "receive/comments.h"
+#include "signals/frameSignals.h"
 
 #include <algorithm>
 
@@ -8,7 +9,8 @@ namespace korvel {
 
 namespace {
 
-constexpr const char* kHeaders[] = {"ID", "DLC", "Data", "Period", "Count", "Comment (click to change)"};
+constexpr const char* kHeaders[] = {"ID",     "DLC", "Data", "Period", "Count", "Comment (click to change)",
+                                    "Message"};
 constexpr int32_t kTimeWrapMs = 60000;
 
 int32_t& rowTime(RowTimes& rowTimes, std::size_t row) {
@@ -29,9 +31,13 @@ int MonitorModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant MonitorModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole)
+    if (!index.isValid() || index.row() >= rowCount())
         return {};
     const MonitorRow& r = rows_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::ToolTipRole)
+        return signalsTooltip(r);
+    if (role != Qt::DisplayRole)
+        return {};
     switch (index.column()) {
     case colId:
         return QString::fromStdString(r.id);
@@ -45,6 +51,10 @@ QVariant MonitorModel::data(const QModelIndex& index, int role) const {
         return QString::number(r.count);
     case colComment:
         return QString::fromStdString(r.comment);
+    case colName: {
+        const MessageDef* message = databases_ ? messageForIdText(*databases_, r.id) : nullptr;
+        return message ? QString::fromStdString(message->name) : QString();
+    }
     default:
         return {};
     }
@@ -95,6 +105,24 @@ void MonitorModel::setStoredComments(std::string_view listText) {
     for (MonitorRow& r : rows_)
         r.comment.assign(shownComment(comments.stored(r.id).value_or(std::string_view{})));
     emit dataChanged(index(0, colComment), index(rowCount() - 1, colComment), {Qt::DisplayRole});
+}
+
+void MonitorModel::setDatabases(const DatabaseSet* databases) {
+    databases_ = databases;
+    if (!rows_.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount_ - 1),
+                         {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+QVariant MonitorModel::signalsTooltip(const MonitorRow& row) const {
+    // Decoded when the user hovers, never for a frame nobody looks at.
+    if (databases_ == nullptr)
+        return {};
+    FrameSignals frame;
+    frame.update(*databases_, row.id, row.data);
+    if (frame.message() == nullptr)
+        return {};
+    return QString::fromStdString(signalsSummary(*frame.message(), frame.decoded()));
 }
 
 void updateMonitorRows(MonitorModel& model, std::span<const PollEntry> entries, RowTimes& rowTimes,

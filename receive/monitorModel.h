@@ -16,6 +16,8 @@
 
 namespace korvel {
 
+class DatabaseSet;
+
 struct MonitorRow {
     std::string id;
     int dlc = 0;
@@ -32,7 +34,9 @@ using CommentFunction =
 class MonitorModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { colId, colDlc, colData, colPeriod, colCount, colComment, columnCount_ };
+    // The message name comes last, so the other columns keep their numbers; the window shows it after the
+    // identifier, and only while a database is loaded.
+    enum Column { colId, colDlc, colData, colPeriod, colCount, colComment, colName, columnCount_ };
 
     using QAbstractTableModel::QAbstractTableModel;
 
@@ -54,12 +58,18 @@ public:
     void setComment(int row, std::string comment);
     // After loading a comment list: each row's stored comment as stored (its shown start), or empty.
     void setStoredComments(std::string_view listText);
+    // The loaded databases, which name each row's message and give its signals as the row's tooltip; null
+    // or empty: no names and no tooltips. Views hear of every row again.
+    void setDatabases(const DatabaseSet* databases);
 
 private:
+    [[nodiscard]] QVariant signalsTooltip(const MonitorRow& row) const;
+
     friend void updateMonitorRows(MonitorModel& model, std::span<const PollEntry> entries, RowTimes& rowTimes,
                                   const CommentFunction& commentFor);
 
     std::vector<MonitorRow> rows_;
+    const DatabaseSet* databases_ = nullptr;
     PairIndex index_;                 // (id, dlc) -> row, in step with rows_
     std::vector<int> changedRows_;    // scratch, reused between polls
     std::vector<MonitorRow> newRows_; // scratch, reused between polls

@@ -29,6 +29,10 @@ else
     # Point the demo's own settings at the adapter again; every other setting stays as the user left it.
     sed -i -e "s|^Comport=.*|Comport=$link\r|I" -e "s|^Device=.*|Device=1\r|I" "$ini"
 fi
+# The database that describes the virtual adapter's vehicle, unless the user chose databases of their own.
+if ! grep -qi '^\[Databases\]' "$ini"; then
+    printf '[Databases]\r\nCount=1\r\nFile1=%s\r\n' "$(cd "$(dirname "$0")/.." && pwd)/sim/demo.dbc" >>"$ini"
+fi
 
 echo "Virtual adapter on $(readlink "$link"); press Connect in Korvel, then Send All."
 # A transmit list to start with: a periodic row, a trigger row and a remote-request answer.

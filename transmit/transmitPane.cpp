@@ -1,6 +1,8 @@
 #include "transmit/transmitPane.h"
 
 #include "core/basGlobal.h"
+#include "signals/frameSignals.h"
+#include "signals/frmTxSignals.h"
 #include "transmit/transmitList.h"
 #include "transmit/txEditor.h"
 #include "transmit/txFieldRules.h"
@@ -234,6 +236,12 @@ QFrame* TransmitPane::buildButtons() {
     cmdResumeAll = button("cmdResumeAll", "Send All", "Send all periodic TX messages", 1, 1,
                           &TransmitList::sendAllPeriodic);
     cmdStopAll = button("cmdStopAll", "Stop All", "Stop all TX messages", 2, 1, &TransmitList::stopAllTx);
+    cmdTxSignals =
+        named(new QPushButton(QStringLiteral("Signals...")), "cmdTxSignals", QStringLiteral("Signals..."));
+    cmdTxSignals->setToolTip(QStringLiteral("Fill the selected message's data from signal values"));
+    buttons->addWidget(cmdTxSignals, 3, 0, 1, 2);
+    connect(cmdTxSignals, &QPushButton::clicked, this, &TransmitPane::editSelectedSignals);
+    cmdTxSignals->hide();
     return frTxButtons;
 }
 
@@ -265,6 +273,45 @@ void TransmitPane::setSendButtonsEnabled(bool enabled) {
     cmdSend->setEnabled(enabled);
     cmdResumeAll->setEnabled(enabled);
     cmdStopAll->setEnabled(enabled);
+}
+
+void TransmitPane::setDatabases(const DatabaseSet* databases) {
+    // An open dialog shows a message of the databases as they were.
+    for (frmTxSignals* dialog : findChildren<frmTxSignals*>()) {
+        dialog->reject();
+        dialog->deleteLater();
+    }
+    databases_ = databases;
+    showSignalsButton();
+}
+
+void TransmitPane::showSignalsButton() {
+    const bool loaded = databases_ != nullptr && !databases_->empty();
+    cmdTxSignals->setVisible(loaded);
+    const TxEditorFields& f = editor_->fields();
+    cmdTxSignals->setEnabled(loaded && !f.remote && list_->selectedRow() >= 0 &&
+                             messageForIdText(*databases_, f.id) != nullptr);
+}
+
+void TransmitPane::editSelectedSignals() {
+    const int row = list_->selectedRow();
+    if (databases_ == nullptr || row < 0)
+        return;
+    const TxRow r = list_->row(row);
+    const MessageDef* message = messageForIdText(*databases_, r.id);
+    if (message == nullptr || r.data == "RTR")
+        return;
+    std::array<uint8_t, 8> data{};
+    frameDataBytes(r.data, data.data());
+    auto* dialog = new frmTxSignals(*message, data, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The row is found again when the values come back: the list may have changed meanwhile.
+    connect(dialog, &QDialog::accepted, this, [this, dialog, row, id = r.id] {
+        if (list_->selectedRow() != row || list_->row(row).id != id)
+            return;
+        editor_->setDataBytes(dialog->length(), dialog->data().data());
+    });
+    dialog->open();
 }
 
 void TransmitPane::showSelectedRow(int index) {
@@ -305,6 +352,7 @@ void TransmitPane::showFields() {
     showText(txtTxComment, f.comment);
     showText(txtRXID, f.triggerId);
     showText(txtRXData, f.triggerData);
+    showSignalsButton();
 }
 
 int TransmitPane::byteIndex(const QObject* object) const {

@@ -20,6 +20,7 @@ class QTableView;
 namespace korvel {
 
 struct GlobalState;
+class DatabaseSet;
 class TransmitList;
 class TxEditor;
 
@@ -36,6 +37,11 @@ public:
 
     // "Single Shot", "Send All" and "Stop All" can be used only while connected and not listening only.
     void setSendButtonsEnabled(bool enabled);
+    // The loaded databases: "Signals..." fills a row whose identifier one of them defines. Null or empty:
+    // the button is not shown.
+    void setDatabases(const DatabaseSet* databases);
+    // Opens the signal values of the selected row (the "Signals..." button); the dialog is not modal.
+    void editSelectedSignals();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -47,6 +53,7 @@ private:
     void connectEditor();
     void showFields();
     void showSelectedRow(int index);
+    void showSignalsButton();
     bool filterTypedKey(QLineEdit* edit, QKeyEvent* key);
     bool listKey(QEvent* event);
     void fieldFocused(QLineEdit* edit);
@@ -76,6 +83,8 @@ private:
     QPushButton* cmdSend = nullptr;
     QPushButton* cmdResumeAll = nullptr;
     QPushButton* cmdStopAll = nullptr;
+    QPushButton* cmdTxSignals = nullptr;
+    const DatabaseSet* databases_ = nullptr;
 };
 
 } // namespace korvel

@@ -4,6 +4,8 @@
 #include "core/numberText.h"
 #include "transmit/transmitList.h"
 
+#include <algorithm>
+
 namespace korvel {
 
 namespace {
@@ -180,6 +182,17 @@ void TxEditor::setByteText(int k, std::string_view text) {
     if (k < 0 || k > 7)
         return;
     byteRule(k, text);
+    emit fieldsChanged();
+}
+
+void TxEditor::setDataBytes(int length, const uint8_t* data) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    length = std::clamp(length, 0, 8);
+    dlcRule(std::to_string(length));
+    for (int k = 0; k < length; ++k) {
+        const char text[2] = {kHex[data[k] >> 4], kHex[data[k] & 0x0F]};
+        byteRule(k, std::string_view(text, 2));
+    }
     emit fieldsChanged();
 }
 

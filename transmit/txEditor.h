@@ -75,6 +75,9 @@ public:
     void setTriggerDataText(std::string_view text);
     void leaveTriggerData();
 
+    // The DLC and the data bytes at once (signal values written into the row), as if typed into their fields.
+    void setDataBytes(int length, const uint8_t* data);
+
     // copyToTxList: a new row filled through the fields, so their rules form its texts.
     void copyToTxList(const TxCopySource& source);
 
