@@ -53,11 +53,11 @@ DetailsBytes detailsBytes(QStringView dataText) {
     return bytes;
 }
 
-std::array<int, 7> detailsIntegers(const std::array<int, 8>& values, ByteOrder order) {
+std::array<int, 7> detailsIntegers(const std::array<int, 8>& values, DetailsByteOrder order) {
     std::array<int, 7> integers{};
     for (std::size_t k = 0; k < integers.size(); ++k) {
-        const int high = order == ByteOrder::motorola ? values[k] : values[k + 1];
-        const int low = order == ByteOrder::motorola ? values[k + 1] : values[k];
+        const int high = order == DetailsByteOrder::motorola ? values[k] : values[k + 1];
+        const int low = order == DetailsByteOrder::motorola ? values[k + 1] : values[k];
         integers[k] = high * 256 + low;
     }
     return integers;

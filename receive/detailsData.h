@@ -11,7 +11,7 @@
 
 namespace korvel {
 
-enum class ByteOrder { motorola, intel };
+enum class DetailsByteOrder { motorola, intel };
 
 struct DetailsBytes {
     std::array<QString, 8> hex{}; // the two characters at 3·i as they are (shorter or empty at the end)
@@ -21,7 +21,7 @@ struct DetailsBytes {
 // Never fails: missing or malformed pairs give empty texts and zero values.
 [[nodiscard]] DetailsBytes detailsBytes(QStringView dataText);
 // The 16-bit value of bytes k and k + 1, k = 0 to 6.
-[[nodiscard]] std::array<int, 7> detailsIntegers(const std::array<int, 8>& values, ByteOrder order);
+[[nodiscard]] std::array<int, 7> detailsIntegers(const std::array<int, 8>& values, DetailsByteOrder order);
 
 // The window's top-left corner, in twips as the settings file keeps it.
 struct DetailsPosition {

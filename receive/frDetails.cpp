@@ -142,8 +142,8 @@ frDetails::frDetails(std::string iniPath, QWidget* parent)
         move(topLeft);
 }
 
-ByteOrder frDetails::byteOrder() const {
-    return Option1->isChecked() ? ByteOrder::intel : ByteOrder::motorola;
+DetailsByteOrder frDetails::byteOrder() const {
+    return Option1->isChecked() ? DetailsByteOrder::intel : DetailsByteOrder::motorola;
 }
 
 void frDetails::showDetailsData(const QString& dataText) {

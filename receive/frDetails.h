@@ -45,7 +45,7 @@ public:
     void setDatabases(const DatabaseSet* databases);
 
     [[nodiscard]] const QString& idText() const { return idText_; }
-    [[nodiscard]] ByteOrder byteOrder() const;
+    [[nodiscard]] DetailsByteOrder byteOrder() const;
 
     QLineEdit* txtComment = nullptr;
     std::array<QLineEdit*, 8> txtByteHex{};

@@ -21,10 +21,10 @@ TEST(DetailsData, BytesAndBothByteOrders) {
     const DetailsBytes bytes = detailsBytes(u"12 34");
     EXPECT_EQ(bytes.value[0], 18);
     EXPECT_EQ(bytes.value[1], 52);
-    EXPECT_EQ(detailsIntegers(bytes.value, ByteOrder::motorola)[0], 4660);
-    EXPECT_EQ(detailsIntegers(bytes.value, ByteOrder::intel)[0], 13330);
-    EXPECT_EQ(detailsIntegers(bytes.value, ByteOrder::motorola)[1], 52 * 256);
-    EXPECT_EQ(detailsIntegers(bytes.value, ByteOrder::intel)[1], 52);
+    EXPECT_EQ(detailsIntegers(bytes.value, DetailsByteOrder::motorola)[0], 4660);
+    EXPECT_EQ(detailsIntegers(bytes.value, DetailsByteOrder::intel)[0], 13330);
+    EXPECT_EQ(detailsIntegers(bytes.value, DetailsByteOrder::motorola)[1], 52 * 256);
+    EXPECT_EQ(detailsIntegers(bytes.value, DetailsByteOrder::intel)[1], 52);
 }
 
 TEST(DetailsData, ShortMalformedAndRemoteDataGiveEmptyBoxesAndZeros) {
@@ -34,7 +34,7 @@ TEST(DetailsData, ShortMalformedAndRemoteDataGiveEmptyBoxesAndZeros) {
         EXPECT_EQ(three.hex[i], "");
         EXPECT_EQ(three.value[i], 0);
     }
-    EXPECT_EQ(detailsIntegers(three.value, ByteOrder::motorola)[2], 3 * 256);
+    EXPECT_EQ(detailsIntegers(three.value, DetailsByteOrder::motorola)[2], 3 * 256);
 
     const DetailsBytes remote = detailsBytes(u"RTR");
     EXPECT_EQ(remote.hex[0], "RT");
