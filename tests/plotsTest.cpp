@@ -1,4 +1,6 @@
 #include "plots/decimate.h"
+#include "plots/plotCsv.h"
+#include "plots/plotHub.h"
 #include "plots/plotSession.h"
 #include "plots/plotSource.h"
 #include "plots/receptionClock.h"
@@ -258,6 +260,51 @@ TEST(PlotSession, RingSizeSetting) {
     EXPECT_EQ(ringPointsSetting("250000"), 250000u);
     EXPECT_EQ(ringPointsSetting("5"), kMinRingPoints);
     EXPECT_EQ(ringPointsSetting("99999999999999999999999"), kMaxRingPoints);
+}
+
+TEST(PlotSession, CsvMergesTracesByTimeAndLiveFramesShareOneClock) {
+    PlotSession session;
+    session.addTrace(ByteSource{0x100, false, ByteField::byte, 0, 0, false});
+    session.addTrace(ByteSource{0x1ABCDEF0, true, ByteField::byte, 0, 0, true});
+    PlotHub hub;
+    hub.frameReceived(CanFrame{}, true, 0); // nothing attached: nothing happens
+    hub.attach(&session);
+    hub.attach(&session);
+    const auto frame = [](const char* id, bool extended, const char* data, int32_t ms) {
+        CanFrame f;
+        f.idText = ShortText<8>(id);
+        f.isExtended = extended;
+        f.dataText = ShortText<23>(data);
+        f.timestampMs = ms;
+        return f;
+    };
+    hub.frameReceived(frame("100", false, "05", 59500), true, 10.0);
+    hub.frameReceived(frame("1ABCDEF0", true, "FF 01", 59500), true, 10.0);
+    hub.frameReceived(frame("100", false, "RTR", 59600), true, 10.1);
+    hub.frameReceived(frame("200", false, "01", 59900), true, 10.4);
+    hub.frameReceived(frame("100", false, "07", 200), true, 10.7);
+    ASSERT_EQ(session.trace(0).ring.size(), 2u);
+    EXPECT_DOUBLE_EQ(session.trace(0).ring.back().t, 60.2);
+    EXPECT_EQ(session.trace(1).ring.back().v, -1);
+
+    std::string csv;
+    ASSERT_TRUE(writePlotCsv(session, 0, 100, [&](std::string_view text) {
+        csv.append(text);
+        return true;
+    }));
+    EXPECT_EQ(csv, "Time (s),100 byte 0,1ABCDEF0 byte 0 signed\r\n"
+                   "59.5,5,-1\r\n60.2,7,\r\n");
+    // Values that are no numbers are named; a refused piece ends the export with false.
+    std::string cell;
+    appendCsvNumber(cell, kNaN);
+    appendCsvNumber(cell, -kInf);
+    appendCsvNumber(cell, 0.1);
+    EXPECT_EQ(cell, "nan-inf0.1");
+    EXPECT_FALSE(writePlotCsv(session, 0, 100, [](std::string_view) { return false; }));
+
+    hub.detach(&session);
+    hub.frameReceived(frame("100", false, "09", 300), true, 10.8);
+    EXPECT_EQ(session.trace(0).ring.size(), 2u);
 }
 
 } // namespace
