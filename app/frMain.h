@@ -26,6 +26,8 @@ class QToolButton;
 namespace korvel {
 
 class LinkController;
+class PlotWindows;
+struct MessageDef;
 class PaneSplitter;
 class MonitorModel;
 class ReceivePoll;
@@ -67,6 +69,11 @@ public:
     [[nodiscard]] TracerView* tracerView() const { return tracerView_; }
     [[nodiscard]] frDetails* detailsWindow() const;
     [[nodiscard]] frmComment* commentWindow() const;
+    [[nodiscard]] PlotWindows& plots() const { return *plots_; }
+    // Opens a new plot window (toolbar and View menu).
+    void openPlot();
+    // For the Signals view: the plot window used last, or a new one, plots the signal.
+    void addSignalToPlot(const MessageDef& message, int signalIndex);
 
     // One tick of the poll timer: receive, and on a failure disconnect with "Disconnected!".
     void pollTick();
@@ -129,6 +136,8 @@ private:
     void addTxRow();
     void closeSecondaryWindows();
     void setUpReceive();
+    void setUpPlots();
+    void readPlotSettings();
     void setUpReplay();
     void showReplayIdle();
     void enableReplayButtons();
@@ -152,6 +161,8 @@ private:
     QAction* mnuSettings = nullptr;
     QAction* mnuFilter = nullptr;
     QAction* mnuTracer = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuPlot = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuAbout = nullptr;
 
@@ -191,6 +202,7 @@ private:
     QPointer<frDetails> details_;
     QPointer<frmComment> comment_;
     QPointer<QWidget> about_;
+    PlotWindows* plots_ = nullptr;
     MonitorModel* monitorModel_ = nullptr;
     bool closing_ = false;
     bool closeAfterConnecting_ = false;
