@@ -5,6 +5,7 @@
 #include "signals/dbc.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -13,6 +14,7 @@
 namespace korvel {
 
 // The loaded databases, first loaded first. A message defined in two of them is decoded by the first.
+// A message found stays where it is until its own database is removed.
 class DatabaseSet {
 public:
     void add(Database database); // appends; rebuilds the lookup
@@ -29,12 +31,18 @@ public:
 private:
     void rebuild();
 
-    std::vector<Database> databases_;
+    std::vector<std::unique_ptr<Database>> databases_;
     // Keyed by the id with bit 31 for extended frames; J1939 messages by their parameter-group key.
     std::unordered_map<uint32_t, const MessageDef*> exact_;
     std::unordered_map<uint32_t, const MessageDef*> j1939_;
     std::vector<std::string> lastDuplicates_;
 };
+
+// The key J1939 messages are matched by: the parameter group with its destination, without priority and
+// source.
+[[nodiscard]] constexpr uint32_t j1939Key(uint32_t id) {
+    return id & 0x03FFFF00u;
+}
 
 // The numeric identifier of a frame's id text ("1AB", "18FEF100"); false when it is not hexadecimal.
 bool frameIdValue(std::string_view idText, uint32_t& id);

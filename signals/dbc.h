@@ -33,7 +33,8 @@ struct SignalDef {
     std::vector<std::string> receivers;
     std::string comment;
     bool isMultiplexor = false; // M, or the M of m<n>M
-    int multiplexorIndex = -1;  // index in MessageDef::signals of the switch selecting this one, -1 = always
+    int multiplexorIndex =
+        -1; // index in MessageDef::signalList of the switch selecting this one, -1 = always
     std::vector<std::pair<uint64_t, uint64_t>>
         multiplexRanges;               // values of that switch selecting it (m<n>: {n,n})
     std::vector<ValueName> valueNames; // sorted by value
@@ -41,9 +42,12 @@ struct SignalDef {
     // Where the raw bits sit, worked out once by prepareSignal() so decoding does no layout arithmetic per
     // frame: the right shift of the frame read as one 64-bit word (little-endian for Intel, big-endian for
     // Motorola), the mask of `length` bits, and the frame length the signal needs.
+    // A factor and offset that are both whole numbers scale exactly in integer arithmetic.
     int shift = 0;
     uint64_t mask = 0;
     int bytesNeeded = 0;
+    bool integerScale = false;
+    int64_t factorInt = 1, offsetInt = 0;
     bool laidOut = false;
 };
 
@@ -56,7 +60,7 @@ struct MessageDef {
     std::string comment;
     int cycleTimeMs = 0; // 0: none given
     bool j1939 = false;
-    std::vector<SignalDef> signals;
+    std::vector<SignalDef> signalList; // not "signals": Qt defines that word as a macro
 };
 
 struct DbcProblem {
