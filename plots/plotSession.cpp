@@ -44,13 +44,13 @@ bool PlotSession::addTrace(const ByteSource& source) {
 }
 
 bool PlotSession::addSignalTrace(const MessageDef& message, int signalIndex) {
-    if (signalIndex < 0 || static_cast<std::size_t>(signalIndex) >= message.signals.size())
+    if (signalIndex < 0 || static_cast<std::size_t>(signalIndex) >= message.signalList.size())
         return false;
     auto pick = std::make_shared<SignalPick>(SignalPick{message, signalIndex});
     ByteSource where;
     where.id = message.id;
     where.extended = message.extended;
-    const std::string unit = message.signals[static_cast<std::size_t>(signalIndex)].unit;
+    const std::string unit = message.signalList[static_cast<std::size_t>(signalIndex)].unit;
     auto trace = std::make_unique<PlotTrace>(
         PlotTrace{where, pick, signalPickName(*pick), unit, TraceRing(ringPoints_)});
     addTraceRecord(std::move(trace));

@@ -13,7 +13,7 @@ bool signalPickValue(const SignalPick& pick, const uint8_t* data, int length,
 }
 
 std::string signalPickName(const SignalPick& pick) {
-    return pick.message.name + "." + pick.message.signals[static_cast<std::size_t>(pick.signalIndex)].name;
+    return pick.message.name + "." + pick.message.signalList[static_cast<std::size_t>(pick.signalIndex)].name;
 }
 
 } // namespace korvel

@@ -5,6 +5,7 @@
 #include "plots/plotSource.h"
 #include "plots/receptionClock.h"
 #include "plots/traceRing.h"
+#include "signals/dbc.h"
 #include "traces/logFrame.h"
 
 #include <gtest/gtest.h>
@@ -252,6 +253,24 @@ TEST(PlotSession, FeedsMatchingTracesAndFindsTracerLines) {
     EXPECT_EQ(offline.lineNearest(59.2), 0);
     EXPECT_EQ(offline.lineNearest(59.9), 3);
     EXPECT_EQ(offline.lineNearest(1e9), 3);
+}
+
+TEST(PlotSession, NamedSignalsDecodeFromTheirOwnCopyOfTheMessage) {
+    PlotSession session;
+    {
+        const Database db = readDbc("BO_ 256 Engine: 8 ECU\n"
+                                    " SG_ Speed : 0|16@1+ (0.5,0) [0|1000] \"km/h\" ECU\n");
+        ASSERT_EQ(db.messages.size(), 1u);
+        EXPECT_FALSE(session.addSignalTrace(db.messages[0], 1));
+        ASSERT_TRUE(session.addSignalTrace(db.messages[0], 0));
+    }
+    EXPECT_EQ(session.trace(0).name, "Engine.Speed");
+    EXPECT_EQ(session.trace(0).unit, "km/h");
+    const uint8_t data[8] = {0x10, 0x01};
+    session.addFrame(256, false, data, 8, 1.0);
+    session.addFrame(256, false, data, 1, 2.0); // too short to carry the signal
+    ASSERT_EQ(session.trace(0).ring.size(), 1u);
+    EXPECT_EQ(session.trace(0).ring.at(0).v, 0x110 * 0.5);
 }
 
 TEST(PlotSession, RingSizeSetting) {
