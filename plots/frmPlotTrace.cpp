@@ -1,5 +1,7 @@
 #include "plots/frmPlotTrace.h"
 
+#include "signals/databaseSet.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -67,7 +69,7 @@ frmPlotTrace::frmPlotTrace(QWidget* parent) : QDialog(parent) {
 
 bool frmPlotTrace::source(ByteSource& out) const {
     ByteSource s;
-    if (!plotIdValue(txtId->text().trimmed().toStdString(), s.id))
+    if (!frameIdValue(txtId->text().trimmed().toStdString(), s.id))
         return false;
     s.extended = chkExtended->isChecked();
     s.field = kFields[std::max(cboField->currentIndex(), 0)].field;

@@ -1,7 +1,7 @@
 #include "plots/plotHub.h"
 
 #include "plots/plotSession.h"
-#include "plots/plotSource.h"
+#include "signals/databaseSet.h"
 
 #include <algorithm>
 
@@ -20,7 +20,7 @@ void PlotHub::frameReceived(const CanFrame& frame, bool stamped, double hostSeco
     if (sessions_.empty())
         return;
     uint32_t id = 0;
-    if (frame.isRemote || !plotIdValue(frame.idText.view(), id))
+    if (frame.isRemote || !frameIdValue(frame.idText.view(), id))
         return;
     // Every frame advances the clock, so a wrap is seen when it happens, however rare the traced frames.
     const double t = stamped ? clock_.seconds(frame.timestampMs, hostSeconds) : clock_.hostOnly(hostSeconds);
@@ -30,7 +30,7 @@ void PlotHub::frameReceived(const CanFrame& frame, bool stamped, double hostSeco
         if (!session->wants(id, frame.isExtended))
             continue;
         if (length < 0)
-            length = plotDataBytes(frame.dataText.view(), data);
+            length = frameDataBytes(frame.dataText.view(), data);
         session->addFrame(id, frame.isExtended, data, length, t);
     }
 }

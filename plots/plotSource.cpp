@@ -1,7 +1,6 @@
 #include "plots/plotSource.h"
 
 #include <cstdio>
-#include <string_view>
 
 namespace korvel {
 
@@ -67,52 +66,6 @@ std::string byteSourceName(const ByteSource& source) {
     if (source.isSigned)
         name += " signed";
     return name;
-}
-
-namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-} // namespace
-
-bool plotIdValue(std::string_view idText, uint32_t& id) {
-    if (idText.empty() || idText.size() > 8)
-        return false;
-    uint32_t value = 0;
-    for (char c : idText) {
-        const int d = hexDigit(c);
-        if (d < 0)
-            return false;
-        value = value << 4 | static_cast<uint32_t>(d);
-    }
-    id = value;
-    return true;
-}
-
-int plotDataBytes(std::string_view dataText, uint8_t out[8]) {
-    int count = 0;
-    std::size_t i = 0;
-    while (count < 8) {
-        while (i < dataText.size() && dataText[i] == ' ')
-            ++i;
-        if (i + 1 >= dataText.size())
-            break;
-        const int high = hexDigit(dataText[i]);
-        const int low = hexDigit(dataText[i + 1]);
-        if (high < 0 || low < 0)
-            break;
-        out[count++] = static_cast<uint8_t>(high << 4 | low);
-        i += 2;
-    }
-    return count;
 }
 
 } // namespace korvel

@@ -28,9 +28,4 @@ struct ByteSource {
 // The trace's name in the legend: "123 byte 2", "18FEF100 word 2-3 BE signed", "123 bit 1.7".
 [[nodiscard]] std::string byteSourceName(const ByteSource& source);
 
-// The identifier of a frame's id text ("1AB", "18FEF100"); false when it is not 1 to 8 hexadecimal digits.
-[[nodiscard]] bool plotIdValue(std::string_view idText, uint32_t& id);
-// The bytes of a frame's data text ("11 22 33"); their count, 0 for "RTR" or empty.
-[[nodiscard]] int plotDataBytes(std::string_view dataText, uint8_t out[8]);
-
 } // namespace korvel

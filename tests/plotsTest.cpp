@@ -74,7 +74,7 @@ TEST(PlotSource, FieldsOfEveryKindAndTooShortFrames) {
     EXPECT_TRUE(isValidByteSource(s));
 }
 
-TEST(PlotSource, NamesAndFrameText) {
+TEST(PlotSource, Names) {
     ByteSource s;
     s.id = 0x123;
     s.byteIndex = 2;
@@ -83,18 +83,6 @@ TEST(PlotSource, NamesAndFrameText) {
     EXPECT_EQ(byteSourceName(s), "18FEF100 word 2-3 BE signed");
     s = {0x7, false, ByteField::bit, 1, 7, false};
     EXPECT_EQ(byteSourceName(s), "007 bit 1.7");
-
-    uint32_t id = 0;
-    EXPECT_TRUE(plotIdValue("18fef100", id));
-    EXPECT_EQ(id, 0x18FEF100u);
-    EXPECT_FALSE(plotIdValue("12G", id));
-    EXPECT_FALSE(plotIdValue("123456789", id));
-    uint8_t bytes[8] = {};
-    EXPECT_EQ(plotDataBytes("11 22 AB", bytes), 3);
-    EXPECT_EQ(bytes[2], 0xAB);
-    EXPECT_EQ(plotDataBytes("RTR", bytes), 0);
-    EXPECT_EQ(plotDataBytes("", bytes), 0);
-    EXPECT_EQ(plotDataBytes("01 02 03 04 05 06 07 08 09", bytes), 8);
 }
 
 TEST(TraceRing, KeepsTheNewestPointsAndFindsTimes) {
