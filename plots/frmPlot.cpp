@@ -58,7 +58,10 @@ frmPlot::frmPlot(PlotContext context, int number, QWidget* parent)
     plotView_->setAccessibleName(QStringLiteral("Plot"));
     plotView_->setFocusPolicy(Qt::StrongFocus);
     plotView_->setMinimumSize(1, 1);
-    plotView_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    // A trace is picked (for Remove Trace) by clicking its line or its legend entry.
+    plotView_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables |
+                               QCP::iSelectLegend);
+    plotView_->legend->setSelectableParts(QCPLegend::spItems);
     plotView_->axisRect()->setRangeDrag(Qt::Horizontal);
     plotView_->axisRect()->setRangeZoom(Qt::Horizontal);
     plotView_->xAxis->setLabel(QStringLiteral("Time (s)"));
@@ -168,10 +171,11 @@ void frmPlot::addTraceCommand() {
 void frmPlot::removeTraceCommand() {
     // The trace whose legend entry is selected, else the last one added.
     int index = session_.traceCount() - 1;
-    for (int i = 0; i < plotView_->graphCount(); ++i)
-        if (plotView_->graph(i)->selected() ||
-            plotView_->legend->itemWithPlottable(plotView_->graph(i))->selected())
+    for (int i = 0; i < plotView_->graphCount(); ++i) {
+        const QCPPlottableLegendItem* item = plotView_->legend->itemWithPlottable(plotView_->graph(i));
+        if (plotView_->graph(i)->selected() || (item && item->selected()))
             index = i;
+    }
     if (index >= 0)
         removeTrace(index);
 }

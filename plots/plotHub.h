@@ -21,8 +21,6 @@ public:
     // A frame that passed the filters, in arrival order. `stamped` says its time stamp is the adapter's
     // (or the kernel's); otherwise the host clock read at `hostSeconds` is its only time.
     void frameReceived(const CanFrame& frame, bool stamped, double hostSeconds);
-    // A new connection starts a new axis.
-    void restartClock() { clock_.reset(); }
 
 private:
     std::vector<PlotSession*> sessions_;

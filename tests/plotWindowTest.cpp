@@ -133,7 +133,10 @@ TEST_F(PlotWindowTest, CursorReadsEveryTraceAndAxesAreSharedOrOwn) {
     EXPECT_EQ(rect->axisCount(QCPAxis::atLeft), 2);
     window->setTimeRange(0, 2);
     EXPECT_LT(window->plotView()->graph(1)->valueAxis()->range().upper, 100);
-    window->removeTrace(0);
+    // Remove Trace takes the trace picked in the legend, not the last one.
+    window->plotView()->legend->itemWithPlottable(window->plotView()->graph(0))->setSelected(true);
+    window->findChild<QAction*>(QStringLiteral("actRemoveTrace"))->trigger();
+    EXPECT_EQ(window->session().trace(0).name, "200 word 0-1 BE signed");
     EXPECT_EQ(rect->axisCount(QCPAxis::atLeft), 1);
     window->setSharedAxis(true);
     EXPECT_EQ(window->plotView()->graphCount(), 1);
