@@ -1,6 +1,7 @@
 #include "plots/decimate.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -42,11 +43,11 @@ struct Column {
 
     void emit(const TraceRing& ring, std::vector<PlotPoint>& out) const {
         if (any) {
-            std::size_t picks[4] = {first, low, high, last};
-            std::sort(picks, picks + 4);
-            for (int k = 0; k < 4; ++k)
-                if (k == 0 || picks[k] != picks[k - 1])
-                    out.push_back(ring.at(picks[k]));
+            std::array<std::size_t, 4> picks{first, low, high, last};
+            std::sort(picks.begin(), picks.end());
+            const auto end = std::unique(picks.begin(), picks.end());
+            for (auto pick = picks.begin(); pick != end; ++pick)
+                out.push_back(ring.at(*pick));
         }
         if (gap)
             out.push_back({gapTime, kGap});

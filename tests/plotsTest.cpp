@@ -126,8 +126,11 @@ TEST(Decimate, MinMaxPerColumnKeepsSpikesAndEdges) {
     // The nearest point outside the range on either side, so the line reaches the edges; times in order.
     EXPECT_LT(out.front().t, 10);
     EXPECT_GT(out.back().t, 90);
-    for (std::size_t i = 1; i < out.size(); ++i)
+    // In time order, and no point twice (a flat column is its first and last point only).
+    for (std::size_t i = 1; i < out.size(); ++i) {
         EXPECT_LE(out[i - 1].t, out[i].t);
+        EXPECT_FALSE(out[i - 1].t == out[i].t && out[i - 1].v == out[i].v);
+    }
 
     // Few points are drawn as they are; one pixel column or none still gives a defined, small result.
     decimateTrace(ring, 10, 10.005, 200, out);
@@ -238,6 +241,7 @@ TEST(PlotSession, FeedsMatchingTracesAndFindsTracerLines) {
     const TraceRing& ring = offline.trace(0).ring;
     ASSERT_EQ(ring.size(), 2u);
     EXPECT_DOUBLE_EQ(ring.at(1).t, 60.1);
+    EXPECT_EQ(offline.lineNearest(0), 0);
     EXPECT_EQ(offline.lineNearest(59.2), 0);
     EXPECT_EQ(offline.lineNearest(59.9), 3);
     EXPECT_EQ(offline.lineNearest(1e9), 3);
