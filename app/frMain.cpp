@@ -56,6 +56,7 @@ constexpr ToolbarKey kToolbarKeys[] = {
     {"step", "Single Step"},
     {"play", "Play / Pause"},
     {"loop", "Loop"},
+    {"plot", "Plot"},
 };
 
 template <typename W> W* named(W* widget, const char* name, const QString& accessibleName = {}) {
@@ -232,6 +233,10 @@ void frMain::buildMenus() {
     mnuSettings = top("mnuSettings", "Settings", &frMain::settingsCommand);
     mnuFilter = top("mnuFilter", "Filter", &frMain::filterCommand);
     mnuTracer = top("mnuTracer", "Tracer", &frMain::mnuTracerClick);
+
+    mnuView = menuBar()->addMenu(QStringLiteral("View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuPlot = entry(mnuView, "mnuPlot", "Plot", &frMain::openPlot);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("?"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));

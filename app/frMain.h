@@ -28,6 +28,8 @@ namespace korvel {
 
 class DatabaseSet;
 class LinkController;
+class PlotWindows;
+struct MessageDef;
 class PaneSplitter;
 class MonitorModel;
 class ReceivePoll;
@@ -70,6 +72,11 @@ public:
     [[nodiscard]] TracerView* tracerView() const { return tracerView_; }
     [[nodiscard]] frDetails* detailsWindow() const;
     [[nodiscard]] frmComment* commentWindow() const;
+    [[nodiscard]] PlotWindows& plots() const { return *plots_; }
+    // Opens a new plot window (toolbar and View menu).
+    void openPlot();
+    // For the Signals view: the plot window used last, or a new one, plots the signal.
+    void addSignalToPlot(const MessageDef& message, int signalIndex);
 
     // The CAN databases: "Load Database..." adds one after its dialog, this adds one by name; false when
     // it could not be read (the user was told why). Each load is remembered in the settings file.
@@ -146,6 +153,8 @@ private:
     void addTxRow();
     void closeSecondaryWindows();
     void setUpReceive();
+    void setUpPlots();
+    void readPlotSettings();
     void setUpReplay();
     void showReplayIdle();
     void enableReplayButtons();
@@ -172,6 +181,8 @@ private:
     QAction* mnuSettings = nullptr;
     QAction* mnuFilter = nullptr;
     QAction* mnuTracer = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuPlot = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuAbout = nullptr;
 
@@ -211,6 +222,7 @@ private:
     QPointer<frDetails> details_;
     QPointer<frmComment> comment_;
     QPointer<QWidget> about_;
+    PlotWindows* plots_ = nullptr;
     MonitorModel* monitorModel_ = nullptr;
     // Deleted where the signals headers are included: their names clash with the details window's.
     struct DatabaseSetDeleter {

@@ -182,6 +182,10 @@ void frMain::runToolbarCommand(const QString& key) {
         {"record", &frMain::toggleRecording},   {"step", &frMain::stepReplay},
         {"play", &frMain::togglePlay},          {"loop", &frMain::toggleLoop},
     };
+    if (key == QLatin1String("plot")) {
+        openPlot();
+        return;
+    }
     for (const auto& [name, handler] : commands) {
         if (key == QLatin1String(name)) {
             (this->*handler)();

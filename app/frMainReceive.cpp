@@ -3,10 +3,13 @@
 
 #include "app/frMain.h"
 #include "core/basGlobal.h"
+#include "core/iniFile.h"
 #include "core/prompts.h"
 #include "core/textFile.h"
 #include "filters/frmFilter.h"
 #include "link/connection.h"
+#include "link/transport.h"
+#include "plots/plotWindows.h"
 #include "receive/commentFile.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
@@ -49,6 +52,16 @@ void frMain::setUpReceive() {
     hooks.frameRefused = [this](int tag) {
         transmitPane_->list().uncountRefusedFrame(tag);
     };
+    setUpPlots();
+    hooks.frameAccepted = [this](const CanFrame& frame) {
+        PlotHub& hub = plots_->hub();
+        if (!hub.active())
+            return;
+        // Frames of the ASCII adapters carry the adapter's time only while its time stamps are on.
+        const bool stamped = (basGlobal.deviceKind != deviceCom && basGlobal.deviceKind != deviceUsb) ||
+                             basGlobal.hasOption(optTimestamp);
+        hub.frameReceived(frame, stamped, clockSeconds());
+    };
     poll_ = std::make_unique<ReceivePoll>(basGlobal, link_->transport(), *monitorModel_, std::move(hooks));
 
     connect(tiCAN, &QTimer::timeout, this, &frMain::pollTick);
@@ -67,6 +80,37 @@ void frMain::setUpReceive() {
         if (details_ && details_->isVisible())
             details_->showTracerFrame(id, data, basGlobal.commentListText);
     });
+}
+
+void frMain::setUpPlots() {
+    PlotContext context;
+    context.tracerLines = [this](const std::function<void(std::string_view)>& visit) {
+        tracerView_->lines().forEachLine([&](std::string_view line) {
+            visit(line);
+            return true;
+        });
+    };
+    context.showTracerLine = [this](int line) {
+        tracerView_->selectLine(line);
+        tracerView_->focusTracer();
+    };
+    plots_ = new PlotWindows(std::move(context), this);
+}
+
+// The ring size is read as a window opens, so an edited settings file takes effect without a restart.
+void frMain::readPlotSettings() {
+    const IniDocument ini = IniDocument::load(basGlobal.iniPath);
+    plots_->setRingPoints(ringPointsSetting(ini.value("Plots", "RingPoints").value_or(std::string())));
+}
+
+void frMain::openPlot() {
+    readPlotSettings();
+    plots_->open();
+}
+
+void frMain::addSignalToPlot(const MessageDef& message, int signalIndex) {
+    readPlotSettings();
+    plots_->addSignalToPlot(message, signalIndex);
 }
 
 void frMain::pollTick() {

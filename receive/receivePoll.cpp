@@ -101,6 +101,8 @@ bool ReceivePoll::receiveAsciiFrames() {
         for (const CanFrame& frame : frames_) {
             if (!passesFilters(frame))
                 continue;
+            if (hooks_.frameAccepted)
+                hooks_.frameAccepted(frame);
             offerToTransmit(frame);
             appendTracerLine(batch_, frame, frame.timestampText.view(), commentFor(frame));
         }
@@ -109,6 +111,11 @@ bool ReceivePoll::receiveAsciiFrames() {
         return ok;
     }
 
+    if (hooks_.frameAccepted) {
+        for (const CanFrame& frame : frames_)
+            if (passesFilters(frame))
+                hooks_.frameAccepted(frame);
+    }
     // Newest first, so an entry keeps the newest data and time of its pair.
     fold_.begin();
     for (auto it = frames_.rbegin(); it != frames_.rend(); ++it) {
@@ -140,6 +147,8 @@ bool ReceivePoll::receivePeakFrames() {
         const CanFrame frame = frameFromPeakMessage(message, seconds, state_.decimalSeparator);
         if (!passesFilters(frame))
             continue;
+        if (hooks_.frameAccepted)
+            hooks_.frameAccepted(frame);
         if (recording) {
             offerToTransmit(frame);
             appendTracerLine(batch_, frame, frame.timestampText.view(), commentFor(frame));

@@ -27,6 +27,8 @@ struct ReceiveHooks {
     std::function<void()> refreshDetails;
     // The adapter refused a frame (BELL instead of its acknowledgement); the tag it was written with.
     std::function<void(int tag)> frameRefused;
+    // Every frame that passed the filters, in the order of arrival (the plots).
+    std::function<void(const CanFrame& frame)> frameAccepted;
     // The PC clock's seconds since midnight, for PEAK frames; replaceable in tests.
     std::function<double()> secondsSinceMidnight;
 };

@@ -26,6 +26,8 @@ bool ReceivePoll::receiveSocketCanFrames() {
         const CanFrame frame = frameFromSocketCan(record, state_.decimalSeparator);
         if (!passesFilters(frame))
             continue;
+        if (hooks_.frameAccepted)
+            hooks_.frameAccepted(frame);
         offerToTransmit(frame);
         frames_.push_back(frame);
     }

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libqt6svg6 xvfb xauth python3-can python3-canmatrix python3-serial)
+          libbenchmark-dev libqt6svg6 xvfb xauth python3-can python3-canmatrix python3-serial
+          libqcustomplot-dev)
 if [[ "${1:-}" == "--with-clang" ]]; then
     packages+=(clang libclang-rt-14-dev)
 fi

@@ -71,6 +71,7 @@ struct Calls {
     std::string tracer;
     int tracerAppends = 0;
     std::vector<int> refusedTags;
+    std::vector<std::string> accepted;
 };
 
 class ReceivePollTest : public ::testing::Test {
@@ -96,6 +97,9 @@ protected:
         };
         hooks.frameRefused = [this](int tag) {
             calls.refusedTags.push_back(tag);
+        };
+        hooks.frameAccepted = [this](const CanFrame& frame) {
+            calls.accepted.emplace_back(frame.idText.view());
         };
         poll = std::make_unique<ReceivePoll>(basGlobal, transport, model, std::move(hooks));
         rowLastTimesAscii.clear();
@@ -184,6 +188,8 @@ TEST_F(ReceivePollTest, FiltersDropFramesBeforeTriggersAndViews) {
     // The Monitor path visits the newest frame first.
     EXPECT_THAT(calls.triggers, ElementsAre("1FF:BB", "00000200:", "100:AA"));
     EXPECT_THAT(calls.remoteRequests, ElementsAre("150"));
+    // The plots see the frames that passed, in the order they arrived.
+    EXPECT_THAT(calls.accepted, ElementsAre("100", "00000200", "150", "1FF"));
 }
 
 TEST_F(ReceivePollTest, RecordingAppendsExactTracerLinesOncePerPoll) {
@@ -192,6 +198,7 @@ TEST_F(ReceivePollTest, RecordingAppendsExactTracerLinesOncePerPoll) {
     pollWith("t123211"
              "2204D2\rT1ABCDEF0801020304050607080000\rr7FF0\rt0010\rz\r");
     EXPECT_EQ(calls.tracerAppends, 1);
+    EXPECT_THAT(calls.accepted, ElementsAre("123", "1ABCDEF0", "7FF", "001"));
     EXPECT_EQ(calls.tracer, "01.234 123      2 11 22                   \r\n"
                             "00.000 1ABCDEF0 8 01 02 03 04 05 06 07 08 \r\n"
                             "00.000 7FF      0 RTR                     \r\n"
