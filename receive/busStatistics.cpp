@@ -10,32 +10,41 @@ namespace korvel {
 
 namespace {
 
-void pushBits(std::array<uint8_t, 128>& bits, int& n, uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i)
-        bits[static_cast<std::size_t>(n++)] = static_cast<uint8_t>((value >> i) & 1u);
-}
-
-// Stuff bits a transmitter inserts: one after every five equal bits, and the inserted bit starts the next
-// run, so it can itself be the first of five.
-int stuffBitCount(std::span<const uint8_t> bits) {
-    int count = 0;
+// The stuffed part of a frame, fed field by field: counts its bits and the stuff bits a transmitter
+// inserts (one after every five equal bits; the inserted bit starts the next run, so it can itself be the
+// first of five) and keeps the CRC of what it was given, in one pass.
+struct StuffedBits {
+    int bits = 0;
+    int stuffBits = 0;
+    uint16_t crc = 0;
     int run = 0;
-    uint8_t last = 2;
-    for (const uint8_t bit : bits) {
-        if (bit == last) {
-            ++run;
-        } else {
-            last = bit;
-            run = 1;
-        }
-        if (run == 5) {
-            ++count;
-            last = static_cast<uint8_t>(last ^ 1u);
-            run = 1;
+    unsigned last = 2;
+
+    // Without branches: a frame's bits are as good as random, and mispredicted jumps would cost more
+    // than the counting.
+    void stuff(unsigned bit) {
+        ++bits;
+        run = run * static_cast<int>(bit == last) + 1;
+        const unsigned hit = run == 5 ? 1u : 0u;
+        stuffBits += static_cast<int>(hit);
+        last = bit ^ hit;
+        run = hit != 0 ? 1 : run;
+    }
+    void push(uint32_t value, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            const unsigned bit = (value >> i) & 1u;
+            const unsigned next = bit ^ ((crc >> 14) & 1u);
+            crc = static_cast<uint16_t>(((crc << 1) & 0x7FFFu) ^ (0x4599u & (0u - next)));
+            stuff(bit);
         }
     }
-    return count;
-}
+    // The CRC field: stuffed, but no part of the CRC itself.
+    void pushCrc() {
+        const uint16_t value = crc;
+        for (int i = 14; i >= 0; --i)
+            stuff((value >> i) & 1u);
+    }
+};
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -50,41 +59,33 @@ int hexDigit(char c) {
 } // namespace
 
 uint16_t canCrc15(std::span<const uint8_t> bits) {
-    uint16_t crc = 0;
-    for (const uint8_t bit : bits) {
-        const bool next = ((bit & 1u) != 0) != (((crc >> 14) & 1u) != 0);
-        crc = static_cast<uint16_t>((crc << 1) & 0x7FFFu);
-        if (next)
-            crc ^= 0x4599u;
-    }
-    return crc;
+    StuffedBits stream;
+    for (const uint8_t bit : bits)
+        stream.push(bit & 1u, 1);
+    return stream.crc;
 }
 
 int canFrameWireBits(uint32_t id, bool extended, bool remote, uint8_t dlc, std::span<const uint8_t> data) {
     dlc = std::min<uint8_t>(dlc, 15);
     const std::size_t bytes = remote ? 0 : std::min<std::size_t>({dlc, 8, data.size()});
-    std::array<uint8_t, 128> bits{};
-    int n = 0;
-    pushBits(bits, n, 0, 1); // start of frame
+    StuffedBits stream;
+    stream.push(0, 1); // start of frame
     if (extended) {
-        pushBits(bits, n, (id >> 18) & 0x7FFu, 11);
-        pushBits(bits, n, 1, 1); // substitute remote request
-        pushBits(bits, n, 1, 1); // identifier extension
-        pushBits(bits, n, id & 0x3FFFFu, 18);
-        pushBits(bits, n, remote ? 1 : 0, 1);
-        pushBits(bits, n, 0, 2); // reserved r1, r0
+        stream.push((id >> 18) & 0x7FFu, 11);
+        stream.push(0b11, 2); // substitute remote request, identifier extension
+        stream.push(id & 0x3FFFFu, 18);
+        stream.push(remote ? 1 : 0, 1);
+        stream.push(0, 2); // reserved r1, r0
     } else {
-        pushBits(bits, n, id & 0x7FFu, 11);
-        pushBits(bits, n, remote ? 1 : 0, 1);
-        pushBits(bits, n, 0, 2); // identifier extension, reserved r0
+        stream.push(id & 0x7FFu, 11);
+        stream.push(remote ? 1 : 0, 1);
+        stream.push(0, 2); // identifier extension, reserved r0
     }
-    pushBits(bits, n, dlc, 4);
+    stream.push(dlc, 4);
     for (std::size_t i = 0; i < bytes; ++i)
-        pushBits(bits, n, data[i], 8);
-    const uint16_t crc = canCrc15(std::span<const uint8_t>(bits.data(), static_cast<std::size_t>(n)));
-    pushBits(bits, n, crc, 15);
-    const auto stuffed = std::span<const uint8_t>(bits.data(), static_cast<std::size_t>(n));
-    return n + stuffBitCount(stuffed) + kCanFixedTailBits;
+        stream.push(data[i], 8);
+    stream.pushCrc();
+    return stream.bits + stream.stuffBits + kCanFixedTailBits;
 }
 
 int canFrameWireBits(const CanFrame& frame) {
