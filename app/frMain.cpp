@@ -4,6 +4,7 @@
 #include "app/paneSplitter.h"
 #include "core/basGlobal.h"
 #include "link/connection.h"
+#include "receive/busStatistics.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"
@@ -56,6 +57,8 @@ constexpr ToolbarKey kToolbarKeys[] = {
     {"step", "Single Step"},
     {"play", "Play / Pause"},
     {"loop", "Loop"},
+    {"statistics", "Bus Statistics"},
+    {"sent", "Show Sent Frames"},
 };
 
 template <typename W> W* named(W* widget, const char* name, const QString& accessibleName = {}) {
@@ -186,6 +189,7 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     setUpReceive();
     setUpReplay();
     setUpLayout();
+    setUpBusStatistics();
 }
 
 frMain::~frMain() = default;

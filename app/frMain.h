@@ -25,7 +25,10 @@ class QToolButton;
 
 namespace korvel {
 
+class BusStatistics;
 class LinkController;
+struct CanFrame;
+struct TraceFrame;
 class PaneSplitter;
 class MonitorModel;
 class ReceivePoll;
@@ -34,6 +37,7 @@ class TraceReplay;
 class TracerView;
 class TransmitPane;
 class TxListModel;
+class frBusStatistics;
 class frDetails;
 class frmComment;
 
@@ -77,6 +81,14 @@ public:
     [[nodiscard]] RecordingRoom tracerRecordingRoom() const;
 
     [[nodiscard]] TracerEdit* tracer() const { return txtTracer; }
+
+    // Bus statistics: counted from the poll and the sends, shown in the status bar and their window.
+    [[nodiscard]] BusStatistics& busStatistics() const { return *busStatistics_; }
+    [[nodiscard]] frBusStatistics* busStatisticsWindow() const;
+    void refreshBusStatistics();
+    // A frame Korvel put on the bus: counted, and shown in the Monitor and Tracer while sent frames are.
+    void frameSent(const CanFrame& frame);
+    [[nodiscard]] bool showsSentFrames() const { return showSentFrames_; }
 
     // Free height between toolbar and status bar, in twips.
     [[nodiscard]] int freeHeightTwips() const;
@@ -136,6 +148,14 @@ private:
     [[nodiscard]] int selectedMonitorRow() const;
     void openCommentFor(int row);
     void setButtonPicture(const QString& key, const QString& picture);
+    void setUpBusStatistics();
+    void startBusStatistics();
+    void stopBusStatistics();
+    void toggleBusStatisticsWindow();
+    void toggleShowSentFrames();
+    void loadSentFramesSetting(const IniDocument& ini);
+    void saveSentFramesSetting(IniDocument& ini) const;
+    void traceFrameSent(const TraceFrame& frame);
 
     // Menus
     QMenu* mnuFile = nullptr;
@@ -192,6 +212,11 @@ private:
     QPointer<frmComment> comment_;
     QPointer<QWidget> about_;
     MonitorModel* monitorModel_ = nullptr;
+    std::unique_ptr<BusStatistics> busStatistics_;
+    QPointer<frBusStatistics> statisticsWindow_;
+    QLabel* lblBusStatistics = nullptr;
+    QTimer* tiStatistics = nullptr;
+    bool showSentFrames_ = false;
     bool closing_ = false;
     bool closeAfterConnecting_ = false;
 };

@@ -58,6 +58,7 @@ void frMain::loadSettings() {
         ini.emplace();
     }
     const LoadedPlacement loaded = loadSettingsFrom(*ini, basGlobal);
+    loadSentFramesSetting(*ini);
 
     setButtonPicture(QStringLiteral("loop"),
                      basGlobal.hasOption(optLoop) ? QStringLiteral("loopon") : QStringLiteral("loop"));
@@ -101,6 +102,7 @@ void frMain::saveSettings() {
     std::optional<IniDocument> ini = IniDocument::read(basGlobal.iniPath, &error);
     if (ini) {
         saveSettingsTo(*ini, basGlobal, placement);
+        saveSentFramesSetting(*ini);
         if (ini->save(basGlobal.iniPath, &error))
             return;
     }
@@ -156,6 +158,7 @@ void frMain::showConnectedState() {
     toolbarAction(QStringLiteral("settings"))->setEnabled(false);
     mnuConnect->setText(QStringLiteral("Disconnect"));
     setButtonPicture(QStringLiteral("connect"), QStringLiteral("disconnect"));
+    startBusStatistics();
 }
 
 void frMain::showDisconnectedState() {
@@ -169,6 +172,7 @@ void frMain::showDisconnectedState() {
     mnuConnect->setText(QStringLiteral("Connect"));
     setStatusText(1, QStringLiteral("Not Connected"));
     setStatusText(2, QString());
+    stopBusStatistics();
 }
 
 void frMain::runToolbarCommand(const QString& key) {
@@ -181,6 +185,10 @@ void frMain::runToolbarCommand(const QString& key) {
         {"record", &frMain::toggleRecording},   {"step", &frMain::stepReplay},
         {"play", &frMain::togglePlay},          {"loop", &frMain::toggleLoop},
     };
+    if (key == QLatin1String("statistics"))
+        toggleBusStatisticsWindow();
+    else if (key == QLatin1String("sent"))
+        toggleShowSentFrames();
     for (const auto& [name, handler] : commands) {
         if (key == QLatin1String(name)) {
             (this->*handler)();

@@ -7,6 +7,7 @@
 #include "core/textFile.h"
 #include "filters/frmFilter.h"
 #include "link/connection.h"
+#include "receive/busStatistics.h"
 #include "receive/commentFile.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
@@ -48,6 +49,10 @@ void frMain::setUpReceive() {
     };
     hooks.frameRefused = [this](int tag) {
         transmitPane_->list().uncountRefusedFrame(tag);
+    };
+    hooks.frameOnBus = [this](const CanFrame& frame) {
+        if (busStatistics_)
+            busStatistics_->countReceived(frame);
     };
     poll_ = std::make_unique<ReceivePoll>(basGlobal, link_->transport(), *monitorModel_, std::move(hooks));
 
