@@ -4,6 +4,7 @@
 #include "app/frMain.h"
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
+#include "link/canInterfaceBitrate.h"
 #include "link/connection.h"
 #include "link/socketCan.h"
 #include "link/transport.h"
@@ -74,9 +75,9 @@ void frMain::setUpBusStatistics() {
 void frMain::startBusStatistics() {
     BusAbilities abilities;
     const int kind = basGlobal.deviceKind;
-    // A CAN interface runs at the bitrate the system gave it, which Korvel does not know.
-    if (kind != deviceSocketCan)
-        abilities.bitrate = bitrateOfIndex(basGlobal.canBitrateIndex);
+    // A CAN interface runs at the bitrate the system gave it: the kernel is asked.
+    abilities.bitrate = kind == deviceSocketCan ? canInterfaceBitrate(basGlobal.comPort)
+                                                : bitrateOfIndex(basGlobal.canBitrateIndex);
     abilities.errorFrames = kind == deviceSocketCan;
     abilities.droppedFrames = kind == deviceSocketCan || kind == deviceCom || kind == deviceUsb;
     busStatistics_->reset(abilities);

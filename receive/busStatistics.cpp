@@ -139,6 +139,9 @@ BusStatistics::BusStatistics(std::function<double()> clock) : clock_(std::move(c
 
 void BusStatistics::reset(const BusAbilities& abilities) {
     abilities_ = abilities;
+    // A bitrate of 0 is one the link did not report.
+    if (abilities_.bitrate == 0u)
+        abilities_.bitrate.reset();
     buckets_ = {};
     start_ = clock_();
     figures_ = {};
@@ -209,7 +212,7 @@ BusFigures BusStatistics::sample() {
     figures_.sentPerSecond = static_cast<double>(sent) / span;
     figures_.peakReceivedPerSecond = std::max(figures_.peakReceivedPerSecond, figures_.receivedPerSecond);
     figures_.peakSentPerSecond = std::max(figures_.peakSentPerSecond, figures_.sentPerSecond);
-    if (abilities_.bitrate && *abilities_.bitrate > 0) {
+    if (abilities_.bitrate) {
         const double load =
             100.0 * static_cast<double>(bits) / (static_cast<double>(*abilities_.bitrate) * span);
         figures_.loadPercent = load;

@@ -106,6 +106,9 @@ TEST(BusStatistics, RatesAndLoadFollowTheWindowAndKeepTheirPeaks) {
     EXPECT_EQ(compactBusText(figures), "Rx 10/s  Tx 0/s  Load ?"); // one frame in the shortest window
     EXPECT_EQ(figureText(figures.errorFrames), "unknown");
     EXPECT_EQ(percentText(figures.loadPercent), "unknown");
+    statistics.reset({0, false, false}); // a bitrate of 0 is none reported
+    statistics.countReceived(frame);
+    EXPECT_FALSE(statistics.sample().loadPercent);
     EXPECT_EQ(bitrateOfIndex(8), 1000000u);
     EXPECT_FALSE(bitrateOfIndex(9)); // user defined: depends on the adapter's clock
 }
@@ -144,6 +147,14 @@ TEST(BusStatistics, KernelErrorFramesReadAsWordsStateAndCounters) {
     EXPECT_EQ(report->words, "transceiver: CAN low shorted to ground; no acknowledgement; bus off");
     EXPECT_EQ(report->state, "bus off");
     EXPECT_FALSE(report->txErrors); // no counters in the frame: not known, not 0
+
+    // The thresholds themselves belong to the worse state.
+    EXPECT_EQ(decodeCanErrorFrame(errorFrame(CAN_ERR_CNT, {0, 0, 0, 0, 0, 0, 0, 128}))->state,
+              "error passive");
+    EXPECT_EQ(decodeCanErrorFrame(errorFrame(CAN_ERR_CNT, {0, 0, 0, 0, 0, 0, 96, 0}))->state,
+              "error warning");
+    EXPECT_EQ(decodeCanErrorFrame(errorFrame(CAN_ERR_CNT, {0, 0, 0, 0, 0, 0, 95, 95}))->state,
+              "error active");
 
     report = decodeCanErrorFrame(errorFrame(CAN_ERR_LOSTARB | CAN_ERR_RESTARTED, {7, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(report->words, "lost arbitration at bit 7; controller restarted");

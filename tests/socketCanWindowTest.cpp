@@ -193,7 +193,7 @@ TEST_F(SocketCanWindowTest, BusStatisticsCountTrafficErrorFramesAndSends) {
     EXPECT_EQ(statistics->lblTxErrors->text(), "5");
     EXPECT_EQ(statistics->lblRxErrors->text(), "97");
     EXPECT_EQ(statistics->lblLastError->text(), "controller: RX buffer overflow, RX error warning");
-    // The system set the interface's bitrate: the load is not known, and says so.
+    // A virtual interface has no bitrate: the load is not known, and says so.
     EXPECT_EQ(statistics->lblLoad->text(), "unknown");
     EXPECT_TRUE(figure->text().endsWith("Load ?")) << figure->text().toStdString();
 
