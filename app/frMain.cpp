@@ -4,6 +4,7 @@
 #include "app/paneSplitter.h"
 #include "core/basGlobal.h"
 #include "link/connection.h"
+#include "receive/busStatistics.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
 #include "receive/monitorModel.h"
@@ -57,6 +58,8 @@ constexpr ToolbarKey kToolbarKeys[] = {
     {"play", "Play / Pause"},
     {"loop", "Loop"},
     {"plot", "Plot"},
+    {"statistics", "Bus Statistics"},
+    {"sent", "Show Sent Frames"},
 };
 
 template <typename W> W* named(W* widget, const char* name, const QString& accessibleName = {}) {
@@ -188,6 +191,7 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
     setUpReplay();
     setUpLayout();
     buildSignals();
+    setUpBusStatistics();
 }
 
 frMain::~frMain() = default;

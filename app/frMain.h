@@ -26,10 +26,13 @@ class QToolButton;
 
 namespace korvel {
 
+class BusStatistics;
 class DatabaseSet;
 class LinkController;
 class PlotWindows;
+struct CanFrame;
 struct MessageDef;
+struct TraceFrame;
 class PaneSplitter;
 class MonitorModel;
 class ReceivePoll;
@@ -39,6 +42,7 @@ class TracerView;
 class SignalsView;
 class TransmitPane;
 class TxListModel;
+class frBusStatistics;
 class frDetails;
 class frmComment;
 
@@ -94,6 +98,14 @@ public:
     [[nodiscard]] RecordingRoom tracerRecordingRoom() const;
 
     [[nodiscard]] TracerEdit* tracer() const { return txtTracer; }
+
+    // Bus statistics: counted from the poll and the sends, shown in the status bar and their window.
+    [[nodiscard]] BusStatistics& busStatistics() const { return *busStatistics_; }
+    [[nodiscard]] frBusStatistics* busStatisticsWindow() const;
+    void refreshBusStatistics();
+    // A frame Korvel put on the bus: counted, and shown in the Monitor and Tracer while sent frames are.
+    void frameSent(const CanFrame& frame);
+    [[nodiscard]] bool showsSentFrames() const { return showSentFrames_; }
 
     // Free height between toolbar and status bar, in twips.
     [[nodiscard]] int freeHeightTwips() const;
@@ -162,6 +174,14 @@ private:
     [[nodiscard]] int selectedMonitorRow() const;
     void openCommentFor(int row);
     void setButtonPicture(const QString& key, const QString& picture);
+    void setUpBusStatistics();
+    void startBusStatistics();
+    void stopBusStatistics();
+    void toggleBusStatisticsWindow();
+    void toggleShowSentFrames();
+    void loadSentFramesSetting(const IniDocument& ini);
+    void saveSentFramesSetting(IniDocument& ini) const;
+    void traceFrameSent(const TraceFrame& frame);
 
     // Menus
     QMenu* mnuFile = nullptr;
@@ -233,6 +253,11 @@ private:
     SignalsView* signalsView_ = nullptr;
     std::string tracerFrameId_; // the Tracer line last clicked, which the Signals view shows in that view
     std::string tracerFrameData_;
+    std::unique_ptr<BusStatistics> busStatistics_;
+    QPointer<frBusStatistics> statisticsWindow_;
+    QLabel* lblBusStatistics = nullptr;
+    QTimer* tiStatistics = nullptr;
+    bool showSentFrames_ = false;
     bool closing_ = false;
     bool closeAfterConnecting_ = false;
 };

@@ -59,6 +59,7 @@ void frMain::loadSettings() {
         ini.emplace();
     }
     const LoadedPlacement loaded = loadSettingsFrom(*ini, basGlobal);
+    loadSentFramesSetting(*ini);
 
     setButtonPicture(QStringLiteral("loop"),
                      basGlobal.hasOption(optLoop) ? QStringLiteral("loopon") : QStringLiteral("loop"));
@@ -102,6 +103,7 @@ void frMain::saveSettings() {
     std::optional<IniDocument> ini = IniDocument::read(basGlobal.iniPath, &error);
     if (ini) {
         saveSettingsTo(*ini, basGlobal, placement);
+        saveSentFramesSetting(*ini);
         if (ini->save(basGlobal.iniPath, &error))
             return;
     }
@@ -157,6 +159,7 @@ void frMain::showConnectedState() {
     toolbarAction(QStringLiteral("settings"))->setEnabled(false);
     mnuConnect->setText(QStringLiteral("Disconnect"));
     setButtonPicture(QStringLiteral("connect"), QStringLiteral("disconnect"));
+    startBusStatistics();
 }
 
 void frMain::showDisconnectedState() {
@@ -170,6 +173,7 @@ void frMain::showDisconnectedState() {
     mnuConnect->setText(QStringLiteral("Connect"));
     setStatusText(1, QStringLiteral("Not Connected"));
     setStatusText(2, QString());
+    stopBusStatistics();
 }
 
 void frMain::runToolbarCommand(const QString& key) {
@@ -186,6 +190,10 @@ void frMain::runToolbarCommand(const QString& key) {
         openPlot();
         return;
     }
+    if (key == QLatin1String("statistics"))
+        toggleBusStatisticsWindow();
+    else if (key == QLatin1String("sent"))
+        toggleShowSentFrames();
     for (const auto& [name, handler] : commands) {
         if (key == QLatin1String(name)) {
             (this->*handler)();

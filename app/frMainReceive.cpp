@@ -10,6 +10,7 @@
 #include "link/connection.h"
 #include "link/transport.h"
 #include "plots/plotWindows.h"
+#include "receive/busStatistics.h"
 #include "receive/commentFile.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
@@ -61,6 +62,10 @@ void frMain::setUpReceive() {
         const bool stamped = (basGlobal.deviceKind != deviceCom && basGlobal.deviceKind != deviceUsb) ||
                              basGlobal.hasOption(optTimestamp);
         hub.frameReceived(frame, stamped, clockSeconds());
+    };
+    hooks.frameOnBus = [this](const CanFrame& frame) {
+        if (busStatistics_)
+            busStatistics_->countReceived(frame);
     };
     poll_ = std::make_unique<ReceivePoll>(basGlobal, link_->transport(), *monitorModel_, std::move(hooks));
 

@@ -52,7 +52,10 @@ void frMain::setUpReplay() {
             transport.countFrameNotSent();
             return true;
         }
-        return sendTraceFrame(transport, transport.deviceKind(), frame);
+        const bool sent = sendTraceFrame(transport, transport.deviceKind(), frame);
+        if (sent)
+            traceFrameSent(frame);
+        return sent;
     };
     hooks.wait = waitInEventLoop;
     replay_ = std::make_unique<TraceReplay>(basGlobal, std::move(script), std::move(hooks));

@@ -7,6 +7,7 @@
 #include "core/textFile.h"
 #include "link/connection.h"
 #include "receive/monitorModel.h"
+#include "receive/sentFrames.h"
 #include "receive/tracerView.h"
 #include "transmit/transmitList.h"
 #include "transmit/transmitPane.h"
@@ -23,7 +24,10 @@ const QString kTxListFilter = QStringLiteral("Tx List (*.txl)");
 void frMain::setUpTransmit() {
     TransmitHooks hooks;
     hooks.send = [this](std::string_view id, std::string_view dlc, std::string_view data, int tag) {
-        return link_->transmit(id, dlc, data, tag);
+        const bool sent = link_->transmit(id, dlc, data, tag);
+        if (sent)
+            frameSent(sentFrameFromRow(id, dlc, data));
+        return sent;
     };
     transmitPane_->list().setHooks(std::move(hooks));
 }

@@ -167,7 +167,8 @@ bool SocketCanLink::open(const std::string& interfaceName, const SocketCanFilter
     // The system may cap it lower; the notifier drains the socket long before a default buffer fills.
     const int bufferBytes = kReceiveBufferBytes;
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof bufferBytes);
-    const can_err_mask_t errors = CAN_ERR_BUSOFF;
+    // Every error class: bus-off ends the link, the others feed the bus statistics.
+    const can_err_mask_t errors = CAN_ERR_MASK;
     setRawOption(fd_, CAN_RAW_ERR_FILTER, &errors, sizeof errors);
     setFilter(filter);
     queue_.reserve(4096);
@@ -244,6 +245,8 @@ void SocketCanLink::drain() {
             if (length != sizeof(CanWireFrame) || (header.msg_flags & MSG_TRUNC) != 0)
                 continue;
             if ((frame.canId & kCanErrFlag) != 0) {
+                if (onErrorFrame_)
+                    onErrorFrame_(frame);
                 if ((frame.canId & kCanErrBusOff) != 0) {
                     markLost();
                     return;

@@ -61,6 +61,10 @@ public:
     // Frames dropped because the queue was full, or because the interface's transmit queue was.
     [[nodiscard]] uint64_t droppedReceived() const { return droppedReceived_; }
     [[nodiscard]] uint64_t droppedSent() const { return droppedSent_; }
+    // Called with every error frame the kernel reports, a bus-off before it ends the link.
+    void setErrorFrameHandler(std::function<void(const CanWireFrame&)> handler) {
+        onErrorFrame_ = std::move(handler);
+    }
 
     // About ten seconds of a full bus at the highest frame rate, for a poll that cannot run meanwhile.
     static constexpr std::size_t kMaxQueued = 200000;
@@ -84,6 +88,7 @@ private:
     // Seconds since midnight of the last whole second converted, so a stream converts once per second.
     int64_t cachedEpochSecond_ = -1;
     double cachedMidnightSeconds_ = 0;
+    std::function<void(const CanWireFrame&)> onErrorFrame_;
 };
 
 } // namespace korvel

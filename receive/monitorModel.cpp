@@ -125,6 +125,38 @@ QVariant MonitorModel::signalsTooltip(const MonitorRow& row) const {
     return QString::fromStdString(signalsSummary(*frame.message(), frame.decoded()));
 }
 
+void MonitorModel::addSentFrame(const CanFrame& frame, int64_t timeMs, std::string comment) {
+    // Sent rows are keyed apart from received ones by a length code no frame has.
+    constexpr uint8_t kSentKey = 0x80;
+    const PairKey key = pairKey(frame.idText.view(), static_cast<uint8_t>(frame.dlc | kSentKey));
+    const uint32_t found = index_.find(key);
+    const std::size_t row = found == PairIndex::npos ? rows_.size() : found;
+    if (sentTimes_.size() <= row)
+        sentTimes_.resize(row + 1, timeMs);
+    if (found == PairIndex::npos) {
+        index_.insert(key, static_cast<uint32_t>(row));
+        sentTimes_[row] = timeMs;
+        beginInsertRows({}, static_cast<int>(row), static_cast<int>(row));
+        MonitorRow& r = rows_.emplace_back();
+        r.id.assign(frame.idText.view());
+        r.dlc = frame.dlc;
+        r.data.assign(frame.dataText.view());
+        r.count = 1;
+        r.comment = std::move(comment);
+        r.sent = true;
+        endInsertRows();
+        return;
+    }
+    MonitorRow& r = rows_[row];
+    r.data.assign(frame.dataText.view());
+    r.period = std::max<int64_t>(timeMs - sentTimes_[row], 0);
+    sentTimes_[row] = timeMs;
+    ++r.count;
+    r.comment = std::move(comment);
+    emit dataChanged(index(static_cast<int>(row), colData), index(static_cast<int>(row), colComment),
+                     {Qt::DisplayRole});
+}
+
 void updateMonitorRows(MonitorModel& model, std::span<const PollEntry> entries, RowTimes& rowTimes,
                        const CommentFunction& commentFor) {
     std::vector<MonitorRow>& rows = model.rows_;

@@ -25,6 +25,7 @@ struct MonitorRow {
     int64_t period = 0;
     uint64_t count = 0;
     std::string comment;
+    bool sent = false; // a frame Korvel sent, in a row of its own
 };
 
 // Writes the comment to show for an identifier and data text into `comment` (its storage is reused).
@@ -61,6 +62,9 @@ public:
     // The loaded databases, which name each row's message and give its signals as the row's tooltip; null
     // or empty: no names and no tooltips. Views hear of every row again.
     void setDatabases(const DatabaseSet* databases);
+    // A frame Korvel sent: a row of its own beside the received frames of the pair, found again by the
+    // pair. `timeMs` is on a steady clock, for the row's period.
+    void addSentFrame(const CanFrame& frame, int64_t timeMs, std::string comment);
 
 private:
     [[nodiscard]] QVariant signalsTooltip(const MonitorRow& row) const;
@@ -73,6 +77,7 @@ private:
     PairIndex index_;                 // (id, dlc) -> row, in step with rows_
     std::vector<int> changedRows_;    // scratch, reused between polls
     std::vector<MonitorRow> newRows_; // scratch, reused between polls
+    std::vector<int64_t> sentTimes_;  // by row: when a sent row last sent
 };
 
 // Folds one poll's entries into the rows: a pair's row gets the entry's data, a period from the row's

@@ -83,6 +83,8 @@ bool ReceivePoll::receiveAsciiFrames() {
     for (std::string_view line : lines_) {
         CanFrame frame;
         if (decodeFrameLine(line, state_.decimalSeparator, frame)) {
+            if (hooks_.frameOnBus)
+                hooks_.frameOnBus(frame);
             frames_.push_back(frame);
         } else if (!line.empty() && isFrameLineLetter(line[0])) {
             transport_.countMalformedLine();
@@ -145,6 +147,8 @@ bool ReceivePoll::receivePeakFrames() {
         }
         const double seconds = hooks_.secondsSinceMidnight();
         const CanFrame frame = frameFromPeakMessage(message, seconds, state_.decimalSeparator);
+        if (hooks_.frameOnBus)
+            hooks_.frameOnBus(frame);
         if (!passesFilters(frame))
             continue;
         if (hooks_.frameAccepted)

@@ -31,6 +31,8 @@ struct ReceiveHooks {
     std::function<void(const CanFrame& frame)> frameAccepted;
     // The PC clock's seconds since midnight, for PEAK frames; replaceable in tests.
     std::function<double()> secondsSinceMidnight;
+    // Every frame the link delivered, before the filters: what the bus carried, for its statistics.
+    std::function<void(const CanFrame& frame)> frameOnBus;
 };
 
 class ReceivePoll {

@@ -24,6 +24,8 @@ bool ReceivePoll::receiveSocketCanFrames() {
     frames_.clear();
     for (const ReceivedCanFrame& record : received) {
         const CanFrame frame = frameFromSocketCan(record, state_.decimalSeparator);
+        if (hooks_.frameOnBus)
+            hooks_.frameOnBus(frame);
         if (!passesFilters(frame))
             continue;
         if (hooks_.frameAccepted)

@@ -1,9 +1,12 @@
 #include "core/basGlobal.h"
 #include "core/textFile.h"
+#include "receive/sentFrames.h"
+#include "receive/tracerLine.h"
 #include "traces/ascLog.h"
 #include "traces/candumpLog.h"
 #include "traces/logCommands.h"
 #include "traces/logFiles.h"
+#include "traces/traceLine.h"
 
 #include "support/fileSizeLimit.h"
 #include "support/scriptedPrompts.h"
@@ -115,6 +118,45 @@ TEST(LogWriting, AscHasItsHeaderAndFixedColumns) {
     EXPECT_NE(midnight.find("date Tue Dec 08 12:30:00.000 am 2026\r\n"), std::string::npos);
     EXPECT_NE(midnight.find("Begin Triggerblock Tue Dec 08 12:30:00.000 am 2026\r\n"), std::string::npos);
     EXPECT_EQ(ascDateText(QDateTime(QDate(2026, 12, 8), QTime(12, 0))), "Tue Dec 08 12:00:00.000 pm 2026");
+}
+
+TEST(LogWriting, SentFramesAreMarkedTxAndTheirLinesStillReplay) {
+    const auto line = [](std::string_view id, bool extended, bool remote, uint8_t dlc, std::string_view data,
+                         std::string_view time, std::string_view comment) {
+        const CanFrame frame = sentFrameFromRow(id, std::to_string(dlc), data);
+        EXPECT_EQ(frame.isExtended, extended);
+        EXPECT_EQ(frame.isRemote, remote);
+        std::string text;
+        appendTracerLine(text, frame, time, comment);
+        return text;
+    };
+    const std::string tracer =
+        line("123", false, false, 2, "11 22", "01.000", "") +
+        line("123", false, false, 2, "11 22", "01.001", sentFrameComment("")) +
+        line("18fef100", true, false, 8, "01 02 03 04 05 06 07 08 ", "01.002", sentFrameComment("Engine")) +
+        line("7FF", false, true, 0, "RTR", "01.003", sentFrameComment("")) +
+        line("000", false, false, 0, "", "01.004", sentFrameComment(""));
+    EXPECT_EQ(linesOf(tracer, 2, 2), "01.002 18FEF100 8 01 02 03 04 05 06 07 08 [Tx] Engine\r\n"
+                                     "01.003 7FF      0 RTR                     [Tx]\r\n");
+
+    EXPECT_EQ(logTextFromTracer(LogFormat::candump, tracer, {}).text,
+              "(0000000001.000000) can0 123#1122\n"
+              "(0000000001.001000) can0 123#1122 T\n"
+              "(0000000001.002000) can0 18FEF100#0102030405060708 T\n"
+              "(0000000001.003000) can0 7FF#R T\n"
+              "(0000000001.004000) can0 000# T\n");
+    const std::string asc = logTextFromTracer(LogFormat::asc, tracer, "Tue Dec 08 03:22:23.000 am 2026").text;
+    EXPECT_NE(asc.find("   1.000000 1  123             Rx   d 2 11 22\r\n"), std::string::npos);
+    EXPECT_NE(asc.find("   1.001000 1  123             Tx   d 2 11 22\r\n"), std::string::npos);
+    EXPECT_NE(asc.find("   1.003000 1  7FF             Tx   r 0\r\n"), std::string::npos);
+
+    // The replay reads every sent line as the frame it was, whatever follows the mark.
+    for (std::size_t n = 1; n < 5; ++n) {
+        const std::string text = linesOf(tracer, n, 1);
+        const auto frame = parseTraceLine(std::string_view(text).substr(0, text.size() - 2));
+        ASSERT_TRUE(frame) << text;
+        EXPECT_EQ(frame->dlc, n == 2 ? 8 : (n == 1 ? 2 : 0)) << text;
+    }
 }
 
 TEST(LogWriting, LinesThatHoldNoFrameAreCountedNotWritten) {

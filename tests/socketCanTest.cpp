@@ -3,19 +3,26 @@
 // the stored device kind. Last, what this system itself says.
 
 #include "link/socketCan.h"
-#include "settings/settingsStore.h"
 #include "core/basGlobal.h"
 #include "core/iniFile.h"
 #include "filters/filterTests.h"
+#include "link/canInterfaceBitrate.h"
 #include "link/canInterfaces.h"
 #include "link/deviceChoice.h"
 #include "link/socketCanFrame.h"
+#include "settings/settingsStore.h"
 #include "support/tempDir.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <gmock/gmock.h>
+
+#include <linux/can/netlink.h>
+#include <linux/if_link.h>
+#include <linux/rtnetlink.h>
+
+#include <cstring>
 
 using namespace korvel;
 using ::testing::AnyOf;
@@ -227,4 +234,52 @@ TEST(CanInterfaces, ThisSystemsOwnAnswer) {
     EXPECT_FALSE(link.open("nosuchcan7", {}, reason));
     EXPECT_THAT(reason.toStdString(), AnyOf("This system has no SocketCAN support", "No such CAN interface"));
     EXPECT_FALSE(link.isOpen());
+}
+
+TEST(CanInterfaces, TheBitrateIsReadFromTheKernelsLinkMessageWithinItsBytes) {
+    // A link message as the routing socket answers: header, interface record, then the link information
+    // nesting the CAN data, which holds the bit timing (bitrate first).
+    std::vector<uint8_t> message(NLMSG_LENGTH(sizeof(ifinfomsg)));
+    const auto put = [&message](std::vector<uint8_t>& out, uint16_t type,
+                                const std::vector<uint8_t>& payload) {
+        (void)message;
+        rtattr header{};
+        header.rta_len = static_cast<uint16_t>(RTA_LENGTH(payload.size()));
+        header.rta_type = type;
+        const auto* bytes = reinterpret_cast<const uint8_t*>(&header);
+        out.insert(out.end(), bytes, bytes + sizeof header);
+        out.insert(out.end(), payload.begin(), payload.end());
+        out.resize(RTA_ALIGN(out.size()));
+    };
+    can_bittiming timing{};
+    timing.bitrate = 500000;
+    timing.sample_point = 875;
+    const auto* timingBytes = reinterpret_cast<const uint8_t*>(&timing);
+    std::vector<uint8_t> canData;
+    put(canData, IFLA_CAN_STATE, {0, 0, 0, 0});
+    put(canData, IFLA_CAN_BITTIMING, std::vector<uint8_t>(timingBytes, timingBytes + sizeof timing));
+    std::vector<uint8_t> linkInfo;
+    put(linkInfo, IFLA_INFO_KIND, {'c', 'a', 'n', 0});
+    put(linkInfo, IFLA_INFO_DATA, canData);
+    put(message, IFLA_MTU, {16, 0, 0, 0});
+    put(message, IFLA_LINKINFO, linkInfo);
+    nlmsghdr header{};
+    header.nlmsg_len = static_cast<uint32_t>(message.size());
+    header.nlmsg_type = RTM_NEWLINK;
+    std::memcpy(message.data(), &header, sizeof header);
+    EXPECT_EQ(bitrateFromLinkMessage(message), 500000u);
+
+    // Cut anywhere, or with a length that claims more than there is: nothing, and nothing read past it.
+    for (std::size_t cut = 0; cut < message.size(); cut += 3) {
+        std::vector<uint8_t> shorter(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(cut));
+        EXPECT_FALSE(bitrateFromLinkMessage(shorter)) << cut;
+    }
+    // A virtual interface has no bit timing: unknown, not 0.
+    std::vector<uint8_t> virtualLink(message.begin(), message.begin() + NLMSG_LENGTH(sizeof(ifinfomsg)));
+    put(virtualLink, IFLA_MTU, {16, 0, 0, 0});
+    header.nlmsg_len = static_cast<uint32_t>(virtualLink.size());
+    std::memcpy(virtualLink.data(), &header, sizeof header);
+    EXPECT_FALSE(bitrateFromLinkMessage(virtualLink));
+    EXPECT_FALSE(canInterfaceBitrate("nosuchcan9"));
+    EXPECT_FALSE(canInterfaceBitrate("lo")); // asked and answered, but no CAN interface
 }

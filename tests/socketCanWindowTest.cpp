@@ -3,13 +3,17 @@
 
 #include "app/frMain.h"
 #include "core/basGlobal.h"
+#include "core/iniFile.h"
+#include "link/connection.h"
 #include "link/frmSettings.h"
+#include "receive/frBusStatistics.h"
 #include "receive/tracerStore.h"
 #include "receive/tracerView.h"
 #include "support/mainWindowFixture.h"
 #include "support/settingsDialogFixture.h"
 #include "support/socketPairSeam.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -52,6 +56,7 @@ protected:
 
     QAbstractItemModel& monitor() { return *child<QTableView>(*window, "listReceive")->model(); }
     QString cell(int row, int column) { return monitor().index(row, column).data().toString(); }
+    LinkController& link() { return window->link(); }
 
     test::SocketPairSeam bus;
 };
@@ -160,4 +165,86 @@ TEST_F(SocketCanWindowTest, ARecordingWarnsNearItsLimitThenStopsAndSaysSo) {
     window->runToolbarCommand(QStringLiteral("record"));
     EXPECT_FALSE(basGlobal.isRecording);
     EXPECT_EQ(prompts.log.messages.size(), 2);
+}
+
+TEST_F(SocketCanWindowTest, BusStatisticsCountTrafficErrorFramesAndSends) {
+    auto* figure = child<QLabel>(*window, "lblBusStatistics");
+    EXPECT_FALSE(figure->isVisibleTo(window.get()));
+    window->runToolbarCommand(QStringLiteral("connect"));
+    ASSERT_TRUE(basGlobal.isConnected);
+    EXPECT_TRUE(figure->isVisibleTo(window.get()));
+
+    bus.send(0x123, {0x11, 0x22});
+    bus.send(0x124, {});
+    bus.send(CAN_ERR_FLAG | CAN_ERR_CRTL | CAN_ERR_CNT,
+             {0, CAN_ERR_CRTL_RX_OVERFLOW | CAN_ERR_CRTL_RX_WARNING, 0, 0, 0, 0, 5, 97});
+    window->pollTick();
+    child<QPushButton>(*window, "cmdSend")->click();
+
+    window->runToolbarCommand(QStringLiteral("statistics"));
+    frBusStatistics* statistics = window->busStatisticsWindow();
+    ASSERT_TRUE(statistics && statistics->isVisible());
+    EXPECT_EQ(statistics->lblReceivedFrames->text(), "2");
+    EXPECT_EQ(statistics->lblSentFrames->text(), "1");
+    EXPECT_EQ(statistics->lblErrorFrames->text(), "1");
+    EXPECT_EQ(statistics->lblOverruns->text(), "1");
+    EXPECT_EQ(statistics->lblDropped->text(), "0");
+    EXPECT_EQ(statistics->lblErrorState->text(), "error warning");
+    EXPECT_EQ(statistics->lblTxErrors->text(), "5");
+    EXPECT_EQ(statistics->lblRxErrors->text(), "97");
+    EXPECT_EQ(statistics->lblLastError->text(), "controller: RX buffer overflow, RX error warning");
+    // A virtual interface has no bitrate: the load is not known, and says so.
+    EXPECT_EQ(statistics->lblLoad->text(), "unknown");
+    EXPECT_TRUE(figure->text().endsWith("Load ?")) << figure->text().toStdString();
+
+    // The sent frame did not reach the Monitor: showing sent frames is off unless asked for.
+    EXPECT_EQ(monitor().rowCount(), 2);
+    window->runToolbarCommand(QStringLiteral("statistics"));
+    EXPECT_FALSE(statistics->isVisible());
+    link().disconnectLink();
+    EXPECT_FALSE(figure->isVisibleTo(window.get()));
+    // A settings file that never had the sent frames' section stays without it.
+    window->close();
+    EXPECT_FALSE(IniDocument::load(basGlobal.iniPath).value("SentFrames", "Show"));
+}
+
+TEST_F(SocketCanWindowTest, SentFramesShowInRowsOfTheirOwnAndInOrderInTheTracer) {
+    QAction* sent = window->toolbarAction(QStringLiteral("sent"));
+    ASSERT_TRUE(sent && sent->isCheckable());
+    EXPECT_FALSE(sent->isChecked());
+    window->runToolbarCommand(QStringLiteral("connect"));
+    ASSERT_TRUE(basGlobal.isConnected);
+    sent->trigger();
+    EXPECT_TRUE(window->showsSentFrames());
+
+    bus.send(0x000, {0, 0, 0, 0, 0, 0, 0, 0});
+    window->pollTick();
+    auto* cmdSend = child<QPushButton>(*window, "cmdSend");
+    cmdSend->click();
+    cmdSend->click();
+    ASSERT_EQ(monitor().rowCount(), 2);
+    EXPECT_EQ(cell(0, 4), "1");
+    EXPECT_EQ(cell(0, 5), "");
+    EXPECT_EQ(cell(1, 0), "000");
+    EXPECT_EQ(cell(1, 4), "2");
+    EXPECT_EQ(cell(1, 5), "[Tx]");
+
+    // While recording, a request stands between what came before and its answer.
+    window->runToolbarCommand(QStringLiteral("record"));
+    bus.send(0x123, {0x01});
+    window->pollTick();
+    cmdSend->click();
+    bus.send(0x456, {0x02});
+    window->pollTick();
+    const TracerView& tracer = *window->tracerView();
+    ASSERT_EQ(tracer.lineCount(), 4);
+    EXPECT_EQ(tracer.lineText(0).substr(7, 3), "123");
+    EXPECT_EQ(tracer.lineText(1).substr(6), " 000      8 00 00 00 00 00 00 00 00 [Tx]");
+    EXPECT_EQ(tracer.lineText(2).substr(7, 3), "456");
+    window->runToolbarCommand(QStringLiteral("record"));
+    link().disconnectLink();
+
+    // Stored in a section of its own.
+    window->close();
+    EXPECT_EQ(IniDocument::load(basGlobal.iniPath).value("SentFrames", "Show"), "1");
 }

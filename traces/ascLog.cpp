@@ -151,7 +151,7 @@ void appendAscLine(std::string& out, const LogFrame& frame) {
     if (frame.extended)
         out.push_back('x');
     out.append(16 - (out.size() - idStart), ' ');
-    out.append("Rx   ");
+    out.append(frame.sent ? "Tx   " : "Rx   ");
     out.append(frame.remote ? "r " : "d ");
     out.push_back(static_cast<char>('0' + frame.dlc));
     if (!frame.remote) {

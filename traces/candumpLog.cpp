@@ -100,6 +100,9 @@ void appendCandumpLine(std::string& out, const LogFrame& frame) {
         for (uint8_t k = 0; k < frame.dlc; ++k)
             appendHex(out, frame.data[k], 2);
     }
+    // The direction the tools write for a frame the host sent; received lines keep their old form.
+    if (frame.sent)
+        out.append(" T");
     out.push_back('\n');
 }
 

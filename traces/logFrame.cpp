@@ -1,6 +1,7 @@
 #include "traces/logFrame.h"
 
 #include "core/numberText.h"
+#include "receive/sentFrames.h"
 #include "receive/tracerLine.h"
 
 #include <algorithm>
@@ -237,7 +238,7 @@ void TracerTextBuilder::skip(LogLine kind, std::size_t lineNumber) {
 }
 
 TracerLineRead readTracerFrameLine(std::string_view line, LogFrame& frame, int64_t& timeMs) {
-    std::string_view fields[11];
+    std::string_view fields[12];
     const std::size_t count = splitFields(line, fields, std::size(fields));
     if (count == 0)
         return TracerLineRead::blank;
@@ -253,6 +254,9 @@ TracerLineRead readTracerFrameLine(std::string_view line, LogFrame& frame, int64
     frame.dlc = static_cast<uint8_t>(fields[2][0] - '0');
     frame.remote = count > 3 && fields[3] == "RTR";
     frame.data = {};
+    // A sent frame's line has the mark first in its comment column.
+    const std::size_t commentField = frame.remote ? 4u : 3u + frame.dlc;
+    frame.sent = count > commentField && fields[commentField] == kSentFrameMark;
     if (frame.remote)
         return TracerLineRead::frame;
     if (count < 3u + frame.dlc)

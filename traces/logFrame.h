@@ -22,6 +22,7 @@ struct LogFrame {
     uint8_t dlc = 0; // 0 to 8; a data frame carries this many bytes, a remote frame none
     std::array<uint8_t, 8> data{};
     int64_t timeUs = 0; // microseconds on the log's own clock
+    bool sent = false;  // sent by Korvel, not received
 };
 
 // What one line of a log turned out to be.
