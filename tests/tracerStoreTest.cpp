@@ -302,6 +302,9 @@ TEST(TracerUndo, TypingMakesOneStepAndTheHistoryStaysBounded) {
     EXPECT_EQ(undo.steps(), 1U);
     undo.record(typed(1, 0, "", "X")); // elsewhere: a new step
     EXPECT_EQ(undo.steps(), 2U);
+    undo.record(typed(1, 3, "X", "XY")); // the same line, but the caret moved in between
+    EXPECT_EQ(undo.steps(), 3U);
+    ASSERT_NE(undo.undo(), nullptr);
     const TracerEditStep* step = undo.undo();
     ASSERT_NE(step, nullptr);
     EXPECT_EQ(step->after, "X");
