@@ -151,6 +151,7 @@ TEST(LogWrap, SavedTimesGrowAcrossEveryWrapOfTheTimeField) {
     EXPECT_EQ(tracerWrapPeriodMs(59999), 60000);
     EXPECT_EQ(tracerWrapPeriodMs(65535), 65536);
     EXPECT_EQ(tracerWrapPeriodMs(99999), 100000);
+    EXPECT_EQ(tracerWrapPeriodMs(150000), 150001); // times past every known period: no wrap at all
     EXPECT_EQ(logTextFromTracer(LogFormat::candump, "99.000 123 0\r\n00.500 123 0\r\n", {}).text,
               "(0000000099.000000) can0 123#\n(0000000100.500000) can0 123#\n");
     EXPECT_EQ(logTextFromTracer(LogFormat::candump, "65.000 123 0\r\n00.100 123 0\r\n", {}).text,
