@@ -10,6 +10,7 @@
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
 #include "receive/tracerEdit.h"
+#include "receive/tracerFindBar.h"
 #include "receive/tracerLine.h"
 #include "receive/tracerView.h"
 #include "traces/replay.h"
@@ -349,6 +350,7 @@ void frMain::buildReceivePane(QWidget* pane) {
     tracerHeader->setBackgroundRole(QPalette::Button);
     tracerLayout->addWidget(tracerHeader);
     tracerLayout->addWidget(txtTracer, 1);
+    tracerLayout->addWidget(new TracerFindBar(txtTracer));
     tracerPane_->hide();
     stack->addWidget(listReceive, 0, 0);
     stack->addWidget(tracerPane_, 0, 0);

@@ -56,9 +56,9 @@ void frMain::saveTrace() {
     basGlobal.lastFileName = file.toStdString();
     if (logFormatForPath(basGlobal.lastFileName) != LogFormat::trace) {
         const TracerStore& store = tracerView_->lines();
-        saveTracerLog(basGlobal.lastFileName, [&store](const TracerLineVisit& visit) {
-            store.forEachLine([&visit](std::string_view line) {
-                visit(line);
+        saveTracerLog(basGlobal.lastFileName, [&store](const TracerTimedLineVisit& visit) {
+            store.forEachTimedLine([&visit](std::string_view line, std::int64_t timeUs) {
+                visit(line, timeUs);
                 return true;
             });
         });

@@ -1,15 +1,20 @@
 // Loading and saving 1,000,000 frames as a candump log and as an ASC file, from and to a real file: the
-// Tracer's text to the log file (conversion and atomic write), and the log file to the Tracer's text.
+// Tracer's text to the log file (conversion and atomic write), and the log file to the Tracer's text. The
+// timed saves write a recording whose lines carry their wall-clock time of reception, as the Tracer's
+// store holds them, against the same lines without (the time fields only).
 
 #include "core/textFile.h"
+#include "receive/tracerStore.h"
 #include "traces/logFiles.h"
 
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 using namespace korvel;
 
@@ -95,9 +100,52 @@ void BM_LoadLog(benchmark::State& state, LogFormat format) {
     state.counters["frames/s"] = benchmark::Counter(kFrames, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// The recording in the Tracer's store, each line received 1 ms after the one before, or with no times.
+const TracerStore& storeOf(bool timed) {
+    static const auto build = [](bool withTimes) {
+        TracerStore store;
+        const std::string& text = tracerText();
+        std::vector<std::int64_t> times;
+        if (withTimes) {
+            for (int n = 0; n <= kFrames; ++n)
+                times.push_back(1'700'000'000'000'000 + std::int64_t{n} * 1000);
+        }
+        store.append(text, times);
+        return store;
+    };
+    static const TracerStore timedStore = build(true);
+    static const TracerStore untimedStore = build(false);
+    return timed ? timedStore : untimedStore;
+}
+
+void BM_SaveStore(benchmark::State& state, LogFormat format, bool timed) {
+    const TracerStore& store = storeOf(timed);
+    const std::string path = pathFor(format);
+    const TracerTimedLineSource lines = [&store](const TracerTimedLineVisit& visit) {
+        store.forEachTimedLine([&visit](std::string_view line, std::int64_t timeUs) {
+            visit(line, timeUs);
+            return true;
+        });
+    };
+    for (auto _ : state) {
+        LogSaveResult saved;
+        const bool written = writeFileAtomically(path, [&](const ByteSink& write) {
+            return writeLogFromTracer(format, lines, "Tue Dec 08 03:22:23.000 am 2026", write, saved);
+        });
+        if (!written || saved.frames != kFrames)
+            state.SkipWithError("save failed");
+    }
+    state.counters["frames/s"] = benchmark::Counter(kFrames, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["storeBytesPerLine"] =
+        static_cast<double>(store.memoryBytes()) / static_cast<double>(store.lineCount());
+}
+
 BENCHMARK_CAPTURE(BM_SaveLog, candump, LogFormat::candump)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_LoadLog, candump, LogFormat::candump)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SaveLog, asc, LogFormat::asc)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_LoadLog, asc, LogFormat::asc)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SaveStore, candumpUntimed, LogFormat::candump, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SaveStore, candumpTimed, LogFormat::candump, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SaveStore, ascTimed, LogFormat::asc, true)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,12 +1,14 @@
 // The Tracer under a long recording: lines arriving in 100 ms polls of 2,000 lines each (20,000 frames/s)
 // into a shown Tracer that repaints after every poll. Reports the worst poll, the memory each line costs,
 // and, at that length, the worst click on a line, scroll, typed character, and the save and load of the
-// trace file.
+// trace file. The search benchmark looks through 10,000,000 lines for what none of them holds (the longest
+// a search takes), by text, identifier and data pattern.
 
 #include "bench/benchApplication.h"
 #include "link/canFrame.h"
 #include "receive/tracerEdit.h"
 #include "receive/tracerLine.h"
+#include "receive/tracerSearch.h"
 #include "receive/tracerView.h"
 #include "traces/traceFile.h"
 
@@ -26,6 +28,8 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace korvel;
 
@@ -188,6 +192,38 @@ void BM_TraceFileSaveLoad(benchmark::State& state) {
     }
 }
 
+void BM_TracerSearchFindsNothing(benchmark::State& state) {
+    TracerStore store;
+    const auto polls = static_cast<int>(state.range(0) / kLinesPerPoll);
+    std::vector<std::int64_t> times;
+    for (int poll = 0; poll < polls; ++poll) {
+        const std::string batch = pollBatch(poll, kLinesPerPoll);
+        tracerReceptionTimes(batch, 1'700'000'000'000'000 + std::int64_t{poll} * 100'000, 0, times);
+        store.append(batch, times);
+    }
+    const std::pair<TracerFindKind, const char*> searches[] = {{TracerFindKind::text, "Brake pressure"},
+                                                               {TracerFindKind::id, "1FFFFFFF"},
+                                                               {TracerFindKind::data, "FF FF ** FF"}};
+    for (auto _ : state) {
+        for (const auto& [kind, pattern] : searches) {
+            const char* name = kind == TracerFindKind::text ? "text"
+                               : kind == TracerFindKind::id ? "id"
+                                                            : "data";
+            // In the find bar's slices, as the event loop runs them.
+            report(state, name, worstOf(1, [&](int) {
+                       TracerSearch search(compileTracerQuery(kind, pattern), 0, true, store.lineCount());
+                       while (!search.step(store, std::size_t{4} << 20)) {
+                       }
+                       if (search.found())
+                           state.SkipWithError("found a line that holds no match");
+                   }));
+        }
+    }
+    state.counters["lines"] = store.lineCount() - 1;
+    state.counters["storeBytesPerLine"] =
+        static_cast<double>(store.memoryBytes()) / static_cast<double>(store.lineCount());
+}
+
 void BM_TracerBatchText(benchmark::State& state) {
     int poll = 0;
     for (auto _ : state)
@@ -198,4 +234,5 @@ void BM_TracerBatchText(benchmark::State& state) {
 
 BENCHMARK(BM_TracerRecording)->Arg(1'000'000)->Arg(10'000'000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TraceFileSaveLoad)->Arg(1'000'000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TracerSearchFindsNothing)->Arg(10'000'000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TracerBatchText)->Unit(benchmark::kMicrosecond);

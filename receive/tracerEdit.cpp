@@ -20,6 +20,8 @@ namespace korvel {
 namespace {
 
 constexpr int kMargin = 4;
+// Search matches: a light amber that the text stays readable on, in light and dark palettes alike.
+const QColor kMatchColour(255, 196, 0, 110);
 
 QString fromBytes(std::string_view bytes) {
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -47,6 +49,16 @@ QString withLfLineEnds(QString text) {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
+}
+
+std::string lfJoined(const std::vector<std::string_view>& lines) {
+    std::string joined;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            joined.push_back('\n');
+        joined.append(lines[i]);
+    }
+    return joined;
 }
 
 int clampedToInt(std::size_t value) {
@@ -145,12 +157,12 @@ bool TracerEdit::atBottom() const {
     return verticalScrollBar()->value() >= verticalScrollBar()->maximum();
 }
 
-void TracerEdit::append(std::string_view text) {
+void TracerEdit::append(std::string_view text, const std::vector<std::int64_t>& times) {
     const TracerPos oldCaret = caret_;
     const TracerPos oldAnchor = anchor_;
     const int end = characterCount();
     const bool follow = atBottom();
-    store_.append(text);
+    store_.append(text, times);
     const int last = store_.lineCount() - 1;
     caret_ = anchor_ = TracerPos{last, lineLength(last)};
     updateScrollBars();
@@ -169,6 +181,7 @@ void TracerEdit::replaceAll(TracerStore&& store) {
     const bool described = tracerHeard() && store_.textChars() <= limit && store.textChars() <= limit;
     const QString removed = described ? plainText() : QString();
     store_ = std::move(store);
+    undo_.clear();
     caret_ = anchor_ = TracerPos{};
     updateScrollBars();
     verticalScrollBar()->setValue(0);
@@ -177,6 +190,11 @@ void TracerEdit::replaceAll(TracerStore&& store) {
     if (described)
         announceTracerText(this, 0, removed, plainText());
     announceCaret(oldCaret, oldAnchor, true);
+}
+
+void TracerEdit::setMarker(Marker marker) {
+    marker_ = std::move(marker);
+    viewport()->update();
 }
 
 void TracerEdit::clear() {
@@ -212,14 +230,105 @@ void TracerEdit::replaceRange(TracerPos s, TracerPos e, const QString& text) {
     const QString removed = described ? textBetween(s, e) : QString();
     const QString joined = lineString(s.line).left(s.column) + text + lineString(e.line).mid(e.column);
     const QByteArray bytes = joined.toUtf8();
+    std::vector<std::string_view> lines;
+    splitTracerText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                    [&lines](std::string_view line) { lines.push_back(line); });
+    // Lines edited by hand have no time of reception; a line the edit left as it was keeps its own.
+    std::vector<std::int64_t> times(lines.size(), kNoLineTime);
+    if (s.column == lineLength(s.line) && lines.front() == store_.line(s.line))
+        times.front() = store_.lineTime(s.line);
+    if (e.column == 0 && lines.back() == store_.line(e.line))
+        times.back() = store_.lineTime(e.line);
+
+    TracerEditStep step;
+    // The replaced lines' size, near enough, before any of them is copied.
+    const std::size_t size =
+        store_.charOffset(e.line) - store_.charOffset(s.line) + store_.line(e.line).size();
+    const bool kept = undo_.fits(size + static_cast<std::size_t>(bytes.size()));
+    if (kept) {
+        step.first = s.line;
+        std::vector<std::string_view> before;
+        for (int i = s.line; i <= e.line; ++i) {
+            before.push_back(store_.line(i));
+            step.beforeTimes.push_back(store_.lineTime(i));
+        }
+        step.before = lfJoined(before);
+        step.after = lfJoined(lines);
+        step.afterTimes = times;
+        step.anchorBefore = oldAnchor;
+        step.caretBefore = oldCaret;
+    }
     store_.replaceLines(s.line, e.line,
-                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), times);
     caret_ = anchor_ = endOfInserted(s, text);
+    if (kept) {
+        step.caretAfter = caret_;
+        undo_.record(std::move(step));
+    } else {
+        undo_.clear();
+    }
     updateScrollBars();
     ensureCaretVisible();
     restartBlink();
     if (described)
         announceTracerText(this, at, removed, withLfLineEnds(text));
+    announceCaret(oldCaret, oldAnchor);
+}
+
+void TracerEdit::replaceLinesOf(int first, int last, const std::string& text,
+                                const std::vector<std::int64_t>& times) {
+    store_.replaceLines(first, last, text, times);
+    updateScrollBars();
+}
+
+void TracerEdit::announceSwap(int first, const std::string& removed, const std::string& inserted) {
+    const auto limit = static_cast<std::size_t>(kDescribedChars);
+    if (tracerHeard() && removed.size() <= limit && inserted.size() <= limit)
+        announceTracerText(this, offsetOf(TracerPos{first, 0}), fromBytes(removed), fromBytes(inserted));
+}
+
+namespace {
+
+int lineCountOf(const std::string& joined) {
+    return static_cast<int>(std::count(joined.begin(), joined.end(), '\n')) + 1;
+}
+
+} // namespace
+
+void TracerEdit::undo() {
+    const TracerPos oldCaret = caret_;
+    const TracerPos oldAnchor = anchor_;
+    const TracerEditStep* step = undo_.undo();
+    if (step == nullptr)
+        return;
+    if (!tracerLinesAre(store_, step->first, step->after)) {
+        undo_.clear();
+        return;
+    }
+    replaceLinesOf(step->first, step->first + lineCountOf(step->after) - 1, step->before, step->beforeTimes);
+    announceSwap(step->first, step->after, step->before);
+    anchor_ = clamped(step->anchorBefore);
+    caret_ = clamped(step->caretBefore);
+    ensureCaretVisible();
+    restartBlink();
+    announceCaret(oldCaret, oldAnchor);
+}
+
+void TracerEdit::redo() {
+    const TracerPos oldCaret = caret_;
+    const TracerPos oldAnchor = anchor_;
+    const TracerEditStep* step = undo_.redo();
+    if (step == nullptr)
+        return;
+    if (!tracerLinesAre(store_, step->first, step->before)) {
+        undo_.clear();
+        return;
+    }
+    replaceLinesOf(step->first, step->first + lineCountOf(step->before) - 1, step->after, step->afterTimes);
+    announceSwap(step->first, step->before, step->after);
+    caret_ = anchor_ = clamped(step->caretAfter);
+    ensureCaretVisible();
+    restartBlink();
     announceCaret(oldCaret, oldAnchor);
 }
 
@@ -244,6 +353,7 @@ void TracerEdit::announceCaret(TracerPos oldCaret, TracerPos oldAnchor, bool alw
     const bool selectionChanged =
         (oldCaret != oldAnchor || hasSelection()) && (oldCaret != caret_ || oldAnchor != anchor_);
     announceTracerCaret(this, always || oldCaret != caret_, selectionChanged);
+    emit positionChanged();
 }
 
 int TracerEdit::visibleLines() const {
@@ -314,6 +424,18 @@ void TracerEdit::paintEvent(QPaintEvent*) {
         const QString text = columnsOf(i, firstColumn, columns);
         const int top = (i - first) * lineHeight_;
         const qreal baseline = top + metrics.ascent();
+        if (marker_) {
+            const std::string_view bytes = store_.line(i);
+            if (const std::optional<TracerSpan> match = marker_(bytes)) {
+                const auto columns = [&bytes](std::size_t from, std::size_t count) {
+                    return static_cast<int>(utf16Length(bytes.substr(from, count)));
+                };
+                const int from = columns(0, match->start);
+                painter.fillRect(QRectF(columnX(from), top, columns(match->start, match->length) * charWidth_,
+                                        lineHeight_),
+                                 kMatchColour);
+            }
+        }
         painter.setPen(colours.color(QPalette::Text));
         painter.drawText(QPointF(columnX(firstColumn), baseline), text);
         if (hasSelection() && i >= s.line && i <= e.line) {
@@ -393,6 +515,22 @@ void TracerEdit::keyPressEvent(QKeyEvent* event) {
     }
     if (event->matches(QKeySequence::Paste)) {
         insertText(QApplication::clipboard()->text());
+        return;
+    }
+    if (event->matches(QKeySequence::Undo)) {
+        undo();
+        return;
+    }
+    if (event->matches(QKeySequence::Redo)) {
+        redo();
+        return;
+    }
+    if (event->matches(QKeySequence::Find)) {
+        emit findRequested();
+        return;
+    }
+    if (event->matches(QKeySequence::FindNext) || event->matches(QKeySequence::FindPrevious)) {
+        emit findAgainRequested(event->matches(QKeySequence::FindNext));
         return;
     }
     if (event->matches(QKeySequence::SelectAll)) {

@@ -4,24 +4,23 @@
 // lines are turned into strings and painted, so scrolling, clicking and appending cost the same at ten
 // lines and at ten million.
 
+#include "receive/tracerSearch.h"
 #include "receive/tracerStore.h"
+#include "receive/tracerUndo.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QRect>
 #include <QString>
 
-#include <compare>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvel {
-
-// A place in the text: a line and a column in that line's characters (0 is before the first).
-struct TracerPos {
-    int line = 0;
-    int column = 0;
-    friend auto operator<=>(const TracerPos&, const TracerPos&) = default;
-};
 
 class TracerEdit final : public QAbstractScrollArea {
     Q_OBJECT
@@ -50,7 +49,7 @@ public:
 
     // Adds text after the last character; the selection is dropped and the caret ends after the new text.
     // The view follows only when it was at the bottom before.
-    void append(std::string_view text);
+    void append(std::string_view text, const std::vector<std::int64_t>& times = {});
     // Replaces the whole text; the caret goes to the start.
     void replaceAll(TracerStore&& store);
     void clear();
@@ -64,6 +63,23 @@ public:
     void insertText(const QString& text);
 
     [[nodiscard]] bool atBottom() const;
+
+    // Marks where a search's pattern matches in the lines shown; an empty function marks nothing.
+    using Marker = std::function<std::optional<TracerSpan>(std::string_view line)>;
+    void setMarker(Marker marker);
+
+    // Takes back the last edit, or does it again; recorded lines are never taken back. An edit whose
+    // lines have changed since (a recording that went on in the line typed into) ends the history.
+    void undo();
+    void redo();
+    [[nodiscard]] const TracerUndo& history() const { return undo_; }
+
+signals:
+    // Ctrl+F, and F3 or Shift+F3 (forward false), while the text box has the focus.
+    void findRequested();
+    void findAgainRequested(bool forward);
+    // The caret, the selection or the text changed.
+    void positionChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -92,6 +108,10 @@ private:
     // Replaces the text from s to e (in order) and puts the caret after the new text.
     void replaceRange(TracerPos s, TracerPos e, const QString& text);
     void deleteAround(bool forward);
+    // Puts `text` (lines joined by LF) with their times in place of lines first .. last.
+    void replaceLinesOf(int first, int last, const std::string& text, const std::vector<std::int64_t>& times);
+    // Tells assistive tools what an undo or redo put in place of what.
+    void announceSwap(int first, const std::string& removed, const std::string& inserted);
     void updateScrollBars();
     void ensureCaretVisible();
     void restartBlink();
@@ -99,6 +119,8 @@ private:
     void announceCaret(TracerPos oldCaret, TracerPos oldAnchor, bool always = false);
 
     TracerStore store_;
+    TracerUndo undo_;
+    Marker marker_;
     TracerPos caret_;
     TracerPos anchor_;
     QBasicTimer blink_;

@@ -1,9 +1,11 @@
 #include "receive/tracerLine.h"
 
 #include "core/numberText.h"
+#include "receive/tracerStore.h"
 
 #include <QStringList>
 
+#include <algorithm>
 #include <charconv>
 
 namespace korvel {
@@ -93,6 +95,53 @@ std::optional<TracerFrameText> parseTracerLine(QStringView line) {
         frame.dataText += QLatin1Char(' ');
     }
     return frame;
+}
+
+std::optional<std::int64_t> tracerLineTimeMs(std::string_view line) {
+    const auto digit = [&line](std::size_t i) {
+        return i < line.size() && line[i] >= '0' && line[i] <= '9';
+    };
+    std::size_t i = 0;
+    std::int64_t ms = 0;
+    for (; digit(i) && i < 3; ++i)
+        ms = ms * 10 + (line[i] - '0');
+    if (i == 0 || i >= line.size() || (line[i] != '.' && line[i] != ','))
+        return std::nullopt;
+    const std::size_t point = i++;
+    for (; digit(i) && i < point + 4; ++i)
+        ms = ms * 10 + (line[i] - '0');
+    if (i != point + 4 || (i < line.size() && line[i] != ' '))
+        return std::nullopt;
+    return ms;
+}
+
+void tracerReceptionTimes(std::string_view text, std::int64_t nowUs, std::int64_t notBeforeUs,
+                          std::vector<std::int64_t>& times) {
+    // The adapters' time fields wrap at a minute; a larger gap than this is no longer one poll's.
+    constexpr std::int64_t kWrapMs = 60000;
+    constexpr std::int64_t kLongestPollMs = 10000;
+    std::vector<std::int64_t>& fields = times;
+    fields.clear();
+    std::int64_t newest = -1;
+    splitTracerText(text, [&](std::string_view line) {
+        const std::optional<std::int64_t> ms = tracerLineTimeMs(line);
+        fields.push_back(ms.value_or(-1));
+        if (ms)
+            newest = *ms;
+    });
+    std::int64_t floor = std::min(notBeforeUs, nowUs);
+    for (std::int64_t& time : times) {
+        std::int64_t before = 0;
+        if (time >= 0 && newest >= 0) {
+            before = newest - time;
+            if (before < 0)
+                before += kWrapMs;
+            if (before < 0 || before > kLongestPollMs)
+                before = 0;
+        }
+        time = std::max(floor, nowUs - before * 1000);
+        floor = time;
+    }
 }
 
 std::optional<QChar> tracerTypedChar(QChar typed) {

@@ -8,9 +8,11 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvel {
 
@@ -39,6 +41,16 @@ struct TracerFrameText {
     QString dataText;
 };
 [[nodiscard]] std::optional<TracerFrameText> parseTracerLine(QStringView line);
+
+// The time field at the start of a line ("01.234" or "01,234") in milliseconds; nothing when there is none.
+[[nodiscard]] std::optional<std::int64_t> tracerLineTimeMs(std::string_view line);
+
+// The wall-clock times of reception (microseconds) of a poll's text, one per piece as the store splits it.
+// The poll reads its frames at `nowUs`, so its newest line gets that time; the lines before it get as much
+// less as their time fields say (up to ten seconds; without time stamps all are equal). No time falls
+// before `notBeforeUs` or before the line above it.
+void tracerReceptionTimes(std::string_view text, std::int64_t nowUs, std::int64_t notBeforeUs,
+                          std::vector<std::int64_t>& times);
 
 // A character typed into the Tracer: upper case, and only blank, 0-9, A-F, R, T and ",". Nothing when the
 // character is refused.

@@ -51,6 +51,7 @@ void TracerStore::clear() {
     std::vector<std::size_t>().swap(firstChar_);
     blocks_.emplace_back();
     blocks_.back().ends.push_back(0);
+    blocks_.back().times.push_back(kNoLineTime);
     firstLine_.push_back(0);
     firstChar_.push_back(0);
     lineCount_ = 1;
@@ -76,12 +77,20 @@ std::string_view TracerStore::line(int index) const {
     return lineIn(blocks_[b], static_cast<std::size_t>(index - firstLine_[b]));
 }
 
-std::size_t TracerStore::addLine(std::vector<Block>& blocks, std::string_view text) const {
+std::int64_t TracerStore::lineTime(int index) const {
+    if (index < 0 || index >= lineCount_)
+        return kNoLineTime;
+    const std::size_t b = blockOf(index);
+    return blocks_[b].times[static_cast<std::size_t>(index - firstLine_[b])];
+}
+
+std::size_t TracerStore::addLine(std::vector<Block>& blocks, std::string_view text, std::int64_t time) const {
     if (blocks.empty() ||
         (!blocks.back().ends.empty() && blocks.back().bytes.size() + text.size() > kBlockBytes)) {
         if (!blocks.empty()) {
             blocks.back().bytes.shrink_to_fit();
             blocks.back().ends.shrink_to_fit();
+            blocks.back().times.shrink_to_fit();
         }
         blocks.emplace_back();
         blocks.back().bytes.reserve(std::max(kBlockBytes, text.size()));
@@ -89,13 +98,16 @@ std::size_t TracerStore::addLine(std::vector<Block>& blocks, std::string_view te
     Block& block = blocks.back();
     block.bytes.append(text);
     block.ends.push_back(static_cast<std::uint32_t>(block.bytes.size()));
+    block.times.push_back(time);
     const std::size_t chars = utf16Length(text);
     block.chars += chars;
     return chars;
 }
 
-void TracerStore::extendLastLine(std::string_view text) {
+void TracerStore::extendLastLine(std::string_view text, std::int64_t time) {
     Block& block = blocks_.back();
+    if (lineIn(block, block.ends.size() - 1).empty())
+        block.times.back() = time;
     block.bytes.append(text);
     block.ends.back() = static_cast<std::uint32_t>(block.bytes.size());
     const std::size_t chars = utf16Length(text);
@@ -105,24 +117,32 @@ void TracerStore::extendLastLine(std::string_view text) {
     longestLine_ = std::max(longestLine_, line(lineCount_ - 1).size());
 }
 
-void TracerStore::append(std::string_view text) {
-    bool first = true;
-    splitTracerText(text, [this, &first](std::string_view piece) {
-        if (first) {
-            first = false;
-            extendLastLine(piece);
+namespace {
+
+std::int64_t timeOf(const std::vector<std::int64_t>& times, std::size_t piece) {
+    return piece < times.size() ? times[piece] : kNoLineTime;
+}
+
+} // namespace
+
+void TracerStore::append(std::string_view text, const std::vector<std::int64_t>& times) {
+    std::size_t piece = 0;
+    splitTracerText(text, [&](std::string_view line) {
+        const std::int64_t time = timeOf(times, piece);
+        if (piece++ == 0) {
+            extendLastLine(line, time);
             return;
         }
         const std::size_t before = blocks_.size();
-        const std::size_t chars = addLine(blocks_, piece);
+        const std::size_t chars = addLine(blocks_, line, time);
         if (blocks_.size() != before) {
             firstLine_.push_back(lineCount_);
             firstChar_.push_back(chars_); // the new line is not counted yet
         }
         ++lineCount_;
-        bytes_ += piece.size();
+        bytes_ += line.size();
         chars_ += chars;
-        longestLine_ = std::max(longestLine_, piece.size());
+        longestLine_ = std::max(longestLine_, line.size());
     });
 }
 
@@ -144,7 +164,8 @@ void TracerStore::renumberFrom(std::size_t block) {
         bytes_ += b.bytes.size();
 }
 
-void TracerStore::replaceLines(int first, int last, std::string_view text) {
+void TracerStore::replaceLines(int first, int last, std::string_view text,
+                               const std::vector<std::int64_t>& times) {
     first = std::clamp(first, 0, lineCount_ - 1);
     last = std::clamp(last, first, lineCount_ - 1);
     const std::size_t firstBlock = blockOf(first);
@@ -154,12 +175,13 @@ void TracerStore::replaceLines(int first, int last, std::string_view text) {
     std::vector<Block> rebuilt;
     const auto copyLines = [&](std::size_t b, std::size_t from, std::size_t to) {
         for (std::size_t k = from; k < to; ++k)
-            addLine(rebuilt, lineIn(blocks_[b], k));
+            addLine(rebuilt, lineIn(blocks_[b], k), blocks_[b].times[k]);
     };
     copyLines(firstBlock, 0, static_cast<std::size_t>(first - firstLine_[firstBlock]));
-    splitTracerText(text, [&](std::string_view piece) {
-        addLine(rebuilt, piece);
-        longestLine_ = std::max(longestLine_, piece.size());
+    std::size_t piece = 0;
+    splitTracerText(text, [&](std::string_view line) {
+        addLine(rebuilt, line, timeOf(times, piece++));
+        longestLine_ = std::max(longestLine_, line.size());
     });
     copyLines(lastBlock, static_cast<std::size_t>(last - firstLine_[lastBlock] + 1),
               blocks_[lastBlock].ends.size());
@@ -169,6 +191,7 @@ void TracerStore::replaceLines(int first, int last, std::string_view text) {
     } else {
         rebuilt.back().bytes.shrink_to_fit();
         rebuilt.back().ends.shrink_to_fit();
+        rebuilt.back().times.shrink_to_fit();
     }
 
     const auto from = blocks_.begin() + static_cast<std::ptrdiff_t>(firstBlock);
@@ -220,6 +243,31 @@ bool TracerStore::forEachLine(const std::function<bool(std::string_view)>& visit
             if (!visit(lineIn(block, k)))
                 return false;
         }
+    }
+    return true;
+}
+
+bool TracerStore::forEachTimedLine(const std::function<bool(std::string_view, std::int64_t)>& visit) const {
+    for (const Block& block : blocks_) {
+        for (std::size_t k = 0; k < block.ends.size(); ++k) {
+            if (!visit(lineIn(block, k), block.times[k]))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool TracerStore::forEachBlockFrom(int first, bool forward,
+                                   const std::function<bool(const TracerBlockView&)>& visit) const {
+    if (first < 0 || first >= lineCount_)
+        return true;
+    const std::size_t start = blockOf(first);
+    for (std::size_t b = start; b < blocks_.size(); forward ? ++b : --b) {
+        const Block& block = blocks_[b];
+        if (!visit(TracerBlockView{firstLine_[b], block.bytes, block.ends}))
+            return false;
+        if (!forward && b == 0)
+            break;
     }
     return true;
 }

@@ -10,6 +10,8 @@
 #include <QMetaObject>
 #include <QMouseEvent>
 
+#include <chrono>
+
 namespace korvel {
 
 TracerView::TracerView(TracerEdit* tracer) : QObject(tracer), tracer_(tracer) {
@@ -17,10 +19,17 @@ TracerView::TracerView(TracerEdit* tracer) : QObject(tracer), tracer_(tracer) {
     tracer_->installEventFilter(this);
     viewport_ = tracer_->viewport();
     viewport_->installEventFilter(this);
+    wallClock_ = [] {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
 }
 
 void TracerView::appendTracerText(std::string_view text) {
-    tracer_->append(text);
+    tracerReceptionTimes(text, wallClock_(), lastTimeUs_, times_);
+    lastTimeUs_ = times_.back();
+    tracer_->append(text, times_);
 }
 
 bool TracerView::clearWithQuestion() {
@@ -73,8 +82,13 @@ void TracerView::replaceAll(TracerStore&& lines) {
 
 bool TracerView::filterKeyPress(QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
-    if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste))
-        return false;
+    // Undo and redo bring back only what was there; find moves nothing but the caret.
+    for (const auto allowed :
+         {QKeySequence::Copy, QKeySequence::Paste, QKeySequence::Undo, QKeySequence::Redo, QKeySequence::Find,
+          QKeySequence::FindNext, QKeySequence::FindPrevious}) {
+        if (key->matches(allowed))
+            return false;
+    }
     switch (key->key()) {
     case Qt::Key_Backspace:
     case Qt::Key_Return:

@@ -10,8 +10,11 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvel {
 
@@ -23,9 +26,12 @@ public:
     // Becomes a child of the text box and lives as long as it.
     explicit TracerView(TracerEdit* tracer);
 
-    // Adds a poll's lines (CR LF line ends) after the last character. The user's selection is lost and the
-    // caret ends after the new text. The view follows only when it was at the bottom before.
+    // Adds a poll's lines (CR LF line ends) after the last character, each with its wall-clock time of
+    // reception. The user's selection is lost and the caret ends after the new text. The view follows only
+    // when it was at the bottom before.
     void appendTracerText(std::string_view text);
+    // The wall clock in microseconds since the epoch; replaceable in tests.
+    void setWallClock(std::function<std::int64_t()> clock) { wallClock_ = std::move(clock); }
     // Asks "Clear Trace?"; on OK empties the Tracer. True when it was cleared.
     bool clearWithQuestion();
     // What a click does: selects the line holding the caret and reports its frame. Nothing when the text
@@ -60,6 +66,9 @@ private:
 
     TracerEdit* tracer_ = nullptr;
     QObject* viewport_ = nullptr;
+    std::function<std::int64_t()> wallClock_;
+    std::int64_t lastTimeUs_ = 0;
+    std::vector<std::int64_t> times_;
 };
 
 } // namespace korvel

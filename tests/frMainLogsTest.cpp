@@ -34,12 +34,14 @@ TEST(MainWindowLogs, SaveTraceAndLoadTraceExchangeLogs) {
         w.findChild<QAction*>(QString::fromLatin1(name))->trigger();
     };
 
+    // Recorded lines are saved at the wall-clock time the poll read them, the earlier one 200 ms before.
+    w.tracerView()->setWallClock([] { return std::int64_t{1'765'000'000'000'000}; });
     w.tracerView()->appendTracerText("59.900 123      2 11 22                   \r\n"
                                      "00.100 1ABCDEF0 0 RTR                     \r\n");
     const std::string log = tmp.file("trace.log");
     prompts.log.fileNames = {QString::fromStdString(log)};
     trigger("mnuSaveTrace");
-    EXPECT_EQ(fileBytes(log), "(0000000059.900000) can0 123#1122\n(0000000060.100000) can0 1ABCDEF0#R\n");
+    EXPECT_EQ(fileBytes(log), "(1764999999.800000) can0 123#1122\n(1765000000.000000) can0 1ABCDEF0#R\n");
     EXPECT_EQ(basGlobal.lastFileName, log);
 
     const std::string asc = tmp.file("other.ASC");

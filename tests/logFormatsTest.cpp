@@ -193,10 +193,40 @@ TEST(LogWrap, SavedTimesGrowAcrossEveryWrapOfTheTimeField) {
     EXPECT_EQ(tracerWrapPeriodMs(59999), 60000);
     EXPECT_EQ(tracerWrapPeriodMs(65535), 65536);
     EXPECT_EQ(tracerWrapPeriodMs(99999), 100000);
+    EXPECT_EQ(tracerWrapPeriodMs(150000), 150001); // times past every known period: no wrap at all
     EXPECT_EQ(logTextFromTracer(LogFormat::candump, "99.000 123 0\r\n00.500 123 0\r\n", {}).text,
               "(0000000099.000000) can0 123#\n(0000000100.500000) can0 123#\n");
     EXPECT_EQ(logTextFromTracer(LogFormat::candump, "65.000 123 0\r\n00.100 123 0\r\n", {}).text,
               "(0000000065.000000) can0 123#\n(0000000065.636000) can0 123#\n");
+}
+
+TEST(LogWrap, RecordedLinesSaveTheirAbsoluteTimeOfReception) {
+    // Lines with a time of reception write it; a line typed by hand takes the nearest timed line's time
+    // moved by the difference of their fields (the one below it, above the first timed line).
+    const std::vector<std::pair<std::string_view, std::int64_t>> lines{
+        {"59.900 123 0", kNoLineTime},           // typed above the first recorded line
+        {"00.100 123 0", 1'765'000'000'123'456}, // recorded just after a wrap
+        {"00.150 123 0", kNoLineTime},           // typed
+        {"junk", kNoLineTime},
+        {"00.300 123 0", 1'765'000'000'400'001}, // recorded: its own time, whatever the field says
+    };
+    const TracerTimedLineSource source = [&lines](const TracerTimedLineVisit& visit) {
+        for (const auto& [line, time] : lines)
+            visit(line, time);
+    };
+    const LogSaveResult candump = logTextFromTracer(LogFormat::candump, source, {});
+    EXPECT_EQ(candump.text, "(1764999999.923456) can0 123#\n(1765000000.123456) can0 123#\n"
+                            "(1765000000.173456) can0 123#\n(1765000000.400001) can0 123#\n");
+    EXPECT_EQ(candump.skippedLines, 1u);
+    const std::string asc = logTextFromTracer(LogFormat::asc, source, "Tue Dec 08 03:22:23.000 am 2026").text;
+    EXPECT_NE(asc.find("\r\n1765000000.400001 1  123             Rx   d 0\r\n"), std::string::npos) << asc;
+    // The first timed line is the Tracer's first frame line: no extra pass needed, same result for it.
+    const TracerTimedLineSource recorded = [](const TracerTimedLineVisit& visit) {
+        visit("10.000 123 0", 5'000'000);
+        visit("10.250 123 0", kNoLineTime);
+    };
+    EXPECT_EQ(logTextFromTracer(LogFormat::candump, recorded, {}).text,
+              "(0000000005.000000) can0 123#\n(0000000005.250000) can0 123#\n");
 }
 
 TEST(LogWrap, LoadedTimesKeepTheirPlaceInTheMinuteRoundedToMilliseconds) {

@@ -1,7 +1,9 @@
 #include "core/prompts.h"
 #include "link/canFrame.h"
+#include "link/transport.h"
 #include "receive/tracerAccessible.h"
 #include "receive/tracerEdit.h"
+#include "receive/tracerFindBar.h"
 #include "receive/tracerLine.h"
 #include "receive/tracerView.h"
 #include "support/scriptedPrompts.h"
@@ -9,8 +11,13 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -298,7 +305,8 @@ TEST(TracerView, TypedKeysAreUpperCasedOrRefused) {
     QTest::keyClick(&t.edit, Qt::Key_Left);
     QTest::keyClick(&t.edit, Qt::Key_Return);
     EXPECT_EQ(t.text(), "T1A,R\n ");
-    for (int refused : {Qt::Key_Tab, Qt::Key_X, Qt::Key_Z, Qt::Key_A})
+    // Ctrl+Z is undo now; Ctrl+B stands for the other Ctrl keys that type nothing here.
+    for (int refused : {Qt::Key_Tab, Qt::Key_X, Qt::Key_B, Qt::Key_A})
         QTest::keyClick(&t.edit, static_cast<Qt::Key>(refused),
                         refused == Qt::Key_Tab ? Qt::NoModifier : Qt::ControlModifier);
     EXPECT_EQ(t.text(), "T1A,R\n ");
@@ -462,6 +470,139 @@ TEST(TracerView, EditingLines) {
     EXPECT_EQ(t.text(), "a\n\nb");
     EXPECT_EQ(t.view.lineCount(), 3);
 }
+namespace {
+
+void press(QWidget* widget, QKeySequence::StandardKey key) {
+    const QKeyCombination combination = QKeySequence::keyBindings(key).value(0)[0];
+    QTest::keyClick(widget, combination.key(), combination.keyboardModifiers());
+}
+
+} // namespace
+
+TEST(TracerView, UndoAndRedoBringBackEditsWithTheirTimesButNeverTouchRecordedLines) {
+    Tracer t;
+    t.edit.setFocus();
+    t.view.setWallClock([] { return std::int64_t{5'000'000}; });
+    t.view.appendTracerText("00.000 123      0 \r\n00.000 456      0 \r\n");
+    // One keystroke over a selected line replaces it; undo brings the line back with its time.
+    t.clickAt(0, 3);
+    QTest::keyClicks(&t.edit, "abc"); // typing makes one step
+    EXPECT_EQ(t.view.lineText(0), "ABC");
+    EXPECT_EQ(t.edit.store().lineTime(0), kNoLineTime);
+    press(&t.edit, QKeySequence::Undo);
+    EXPECT_EQ(t.view.lineText(0), "00.000 123      0 ");
+    EXPECT_EQ(t.edit.store().lineTime(0), 5'000'000);
+    EXPECT_EQ(t.edit.selectedText(), "00.000 123      0 ");
+    press(&t.edit, QKeySequence::Redo);
+    EXPECT_EQ(t.view.lineText(0), "ABC");
+    press(&t.edit, QKeySequence::Undo);
+
+    // A line break at a line's end leaves the line as received; the new line has no time.
+    t.edit.setSelection({1, 18}, {1, 18});
+    QTest::keyClick(&t.edit, Qt::Key_Return);
+    EXPECT_EQ(t.edit.store().lineTime(1), 5'000'000);
+    EXPECT_EQ(t.edit.store().lineTime(2), kNoLineTime);
+    press(&t.edit, QKeySequence::Undo);
+    EXPECT_EQ(t.view.lineCount(), 3);
+
+    // Recording goes on between edits: the edits stay undoable and the recorded lines stay.
+    t.edit.setSelection({0, 0}, {0, 0});
+    QTest::keyClicks(&t.edit, "1");
+    t.view.appendTracerText("00.000 789      0 \r\n");
+    press(&t.edit, QKeySequence::Undo);
+    EXPECT_EQ(t.view.lineText(0), "00.000 123      0 ");
+    EXPECT_EQ(t.view.lineText(2), "00.000 789      0 ");
+    press(&t.edit, QKeySequence::Undo); // nothing more to undo: recording is never taken back
+    EXPECT_EQ(t.view.lineCount(), 4);
+
+    // Typed into the last line, then recorded into the same line: undo would take frames with it, so the
+    // history ends instead.
+    t.edit.setSelection({3, 0}, {3, 0});
+    QTest::keyClicks(&t.edit, "9");
+    t.view.appendTracerText("00.000 7FF      0 \r\n");
+    press(&t.edit, QKeySequence::Undo);
+    EXPECT_EQ(t.view.lineText(3), "900.000 7FF      0 ");
+    EXPECT_FALSE(t.edit.history().canUndo());
+    EXPECT_FALSE(t.edit.history().canRedo());
+    t.edit.clear();
+    EXPECT_FALSE(t.edit.history().canUndo());
+}
+
+TEST(TracerView, FindBarFindsMarksAndShowsWhereTheCaretIs) {
+    Tracer t;
+    TracerFindBar bar(&t.edit);
+    bar.show();
+    auto* pattern = bar.findChild<QLineEdit*>(QStringLiteral("txtTracerFind"));
+    auto* kind = bar.findChild<QComboBox*>(QStringLiteral("cboTracerFindKind"));
+    auto* state = bar.findChild<QLabel*>(QStringLiteral("lblTracerFindState"));
+    auto* position = bar.findChild<QLabel*>(QStringLiteral("lblTracerPosition"));
+    auto* controls = bar.findChild<QWidget*>(QStringLiteral("frTracerFind"));
+    ASSERT_TRUE(pattern && kind && state && position && controls);
+    t.view.appendTracerText("00.100 123      2 11 22                   Door\r\n"
+                            "00.200 456      1 33                      \r\n"
+                            "00.300 123      2 11 2A                   \r\n");
+    EXPECT_EQ(position->text(), "Line 4 of 4");
+    EXPECT_FALSE(controls->isVisible());
+
+    t.edit.setFocus();
+    t.edit.setSelection({0, 0}, {0, 0});
+    press(&t.edit, QKeySequence::Find);
+    EXPECT_TRUE(controls->isVisible());
+    kind->setCurrentIndex(1); // ID
+    pattern->setText(QStringLiteral("123"));
+    QTest::keyClick(pattern, Qt::Key_Return);
+    EXPECT_EQ(t.edit.caret(), (TracerPos{2, 10})); // the identifier selected
+    EXPECT_EQ(t.edit.selectedText(), "123");
+    EXPECT_EQ(position->text(), "Line 3 of 4");
+    QTest::keyClick(pattern, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(t.edit.caret().line, 0);
+    press(&t.edit, QKeySequence::FindNext);
+    EXPECT_EQ(t.edit.caret().line, 2);
+
+    kind->setCurrentIndex(2); // Data, with a wildcard
+    pattern->setText(QStringLiteral("11 2*"));
+    bar.find(true);
+    EXPECT_EQ(t.edit.caret().line, 0);
+    EXPECT_EQ(t.edit.selectedText(), "11 22");
+    pattern->setText(QStringLiteral("44"));
+    bar.find(true);
+    EXPECT_EQ(state->text(), "Not found");
+    EXPECT_EQ(t.edit.caret().line, 0);
+    pattern->setText(QStringLiteral("1G"));
+    EXPECT_FALSE(state->text().isEmpty());
+    bar.find(true);
+    EXPECT_FALSE(bar.searching());
+
+    // A long search shows its progress after a moment and can be cancelled; it keeps the window's events.
+    double now = 0;
+    setClockSeconds([&now] { return now += 0.2; });
+    kind->setCurrentIndex(0);
+    pattern->setText(QStringLiteral("door"));
+    bar.setSliceBytes(1);
+    t.edit.setSelection({1, 0}, {1, 0});
+    bar.find(true);
+    auto* progress = bar.findChild<QProgressBar*>(QStringLiteral("prgTracerFind"));
+    auto* cancel = bar.findChild<QPushButton*>(QStringLiteral("cmdTracerFindCancel"));
+    EXPECT_TRUE(bar.searching());
+    EXPECT_FALSE(progress->isVisible());
+    bar.finishSearch();
+    EXPECT_EQ(t.edit.caret().line, 0);
+    t.edit.setSelection({1, 0}, {1, 0});
+    bar.find(true);
+    EXPECT_FALSE(progress->isVisible()); // 0.2 s in
+    bar.searchOn();
+    EXPECT_TRUE(progress->isVisible()); // 0.4 s in
+    EXPECT_TRUE(bar.searching());
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_FALSE(bar.searching());
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(t.edit.caret(), (TracerPos{1, 0}));
+    setClockSeconds({});
+
+    QTest::keyClick(pattern, Qt::Key_Escape);
+    EXPECT_FALSE(controls->isVisible());
+}
+
 TEST(TracerView, ClearAsksFirst) {
     test::PromptsScope prompts;
     Tracer t;

@@ -182,7 +182,7 @@ std::string ascDateText(const QDateTime& time) {
     return text;
 }
 
-void writeAscLog(const TracerLineSource& lines, std::string_view dateText, LogBlockWriter& out,
+void writeAscLog(const TracerTimedLineSource& lines, std::string_view dateText, LogBlockWriter& out,
                  LogSaveResult& result) {
     appendAscHeader(out.out(), dateText);
     out.lineDone();

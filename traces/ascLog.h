@@ -35,8 +35,9 @@ void appendAscFooter(std::string& out);
 // "Tue Dec 08 03:22:23.000 pm 2026", in English whatever the locale, as readers of the format expect.
 [[nodiscard]] std::string ascDateText(const QDateTime& time);
 
-// The Tracer's frame lines as an ASC file, times made monotonic, written to `out`; the date heads the file.
-void writeAscLog(const TracerLineSource& lines, std::string_view dateText, LogBlockWriter& out,
+// The Tracer's frame lines as an ASC file, times made monotonic (absolute once lines have a time of
+// reception), written to `out`; the date heads the file.
+void writeAscLog(const TracerTimedLineSource& lines, std::string_view dateText, LogBlockWriter& out,
                  LogSaveResult& result);
 
 } // namespace korvel

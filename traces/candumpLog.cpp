@@ -106,7 +106,7 @@ void appendCandumpLine(std::string& out, const LogFrame& frame) {
     out.push_back('\n');
 }
 
-void writeCandumpLog(const TracerLineSource& lines, LogBlockWriter& out, LogSaveResult& result) {
+void writeCandumpLog(const TracerTimedLineSource& lines, LogBlockWriter& out, LogSaveResult& result) {
     forEachTracerFrame(lines, result, [&out](const LogFrame& frame) {
         if (!out.ok())
             return;

@@ -16,7 +16,8 @@ inline constexpr std::string_view kCandumpInterface = "can0";
 [[nodiscard]] LogLine readCandumpLine(std::string_view line, LogFrame& frame);
 void appendCandumpLine(std::string& out, const LogFrame& frame);
 
-// The Tracer's frame lines as a log, times made monotonic, written to `out`.
-void writeCandumpLog(const TracerLineSource& lines, LogBlockWriter& out, LogSaveResult& result);
+// The Tracer's frame lines as a log, times made monotonic (absolute once lines have a time of
+// reception), written to `out`.
+void writeCandumpLog(const TracerTimedLineSource& lines, LogBlockWriter& out, LogSaveResult& result);
 
 } // namespace korvel

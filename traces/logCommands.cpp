@@ -21,6 +21,10 @@ void tell(const std::string& text) {
 } // namespace
 
 void saveTracerLog(const std::string& path, const TracerLineSource& lines) {
+    saveTracerLog(path, untimedLines(lines));
+}
+
+void saveTracerLog(const std::string& path, const TracerTimedLineSource& lines) {
     const LogFormat format = logFormatForPath(path);
     const std::string date = ascDateText(QDateTime::currentDateTime());
     LogSaveResult saved;

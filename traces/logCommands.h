@@ -12,6 +12,7 @@
 namespace korvel {
 
 // Writes the Tracer's lines as the log the file name asks for.
+void saveTracerLog(const std::string& path, const TracerTimedLineSource& lines);
 void saveTracerLog(const std::string& path, const TracerLineSource& lines);
 
 // Hands the log's Tracer text to `output` in pieces of whole lines, each frame with the comment the

@@ -227,6 +227,11 @@ bool loadLogFile(LogFormat format, const std::string& path, const LogLoadOptions
 
 bool writeLogFromTracer(LogFormat format, const TracerLineSource& lines, std::string_view ascDate,
                         const LogSink& sink, LogSaveResult& result) {
+    return writeLogFromTracer(format, untimedLines(lines), ascDate, sink, result);
+}
+
+bool writeLogFromTracer(LogFormat format, const TracerTimedLineSource& lines, std::string_view ascDate,
+                        const LogSink& sink, LogSaveResult& result) {
     result = LogSaveResult{};
     LogBlockWriter out(sink);
     if (format == LogFormat::candump)
@@ -237,6 +242,11 @@ bool writeLogFromTracer(LogFormat format, const TracerLineSource& lines, std::st
 }
 
 LogSaveResult logTextFromTracer(LogFormat format, const TracerLineSource& lines, std::string_view ascDate) {
+    return logTextFromTracer(format, untimedLines(lines), ascDate);
+}
+
+LogSaveResult logTextFromTracer(LogFormat format, const TracerTimedLineSource& lines,
+                                std::string_view ascDate) {
     LogSaveResult result;
     std::string text;
     writeLogFromTracer(

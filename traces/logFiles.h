@@ -30,9 +30,13 @@ bool loadLogFile(LogFormat format, const std::string& path, const LogLoadOptions
 // The Tracer's lines as a log handed to `sink` a block at a time, so memory stays bounded however many
 // there are; `ascDate` heads an ASC file, and `result.text` stays empty. False when the sink refused a
 // block: nothing more was handed on. The Trace format hands on nothing.
+bool writeLogFromTracer(LogFormat format, const TracerTimedLineSource& lines, std::string_view ascDate,
+                        const LogSink& sink, LogSaveResult& result);
 bool writeLogFromTracer(LogFormat format, const TracerLineSource& lines, std::string_view ascDate,
                         const LogSink& sink, LogSaveResult& result);
 // The same as one text.
+[[nodiscard]] LogSaveResult logTextFromTracer(LogFormat format, const TracerTimedLineSource& lines,
+                                              std::string_view ascDate);
 [[nodiscard]] LogSaveResult logTextFromTracer(LogFormat format, const TracerLineSource& lines,
                                               std::string_view ascDate);
 [[nodiscard]] LogSaveResult logTextFromTracer(LogFormat format, std::string_view tracerText,

@@ -293,21 +293,65 @@ TracerLineSource tracerTextLines(std::string_view tracerText) {
     };
 }
 
-void forEachTracerFrame(const TracerLineSource& lines, LogSaveResult& result,
+TracerTimedLineSource untimedLines(const TracerLineSource& lines) {
+    return [lines](const TracerTimedLineVisit& visit) {
+        lines([&visit](std::string_view line) { visit(line, kNoLineTime); });
+    };
+}
+
+namespace {
+
+// The Tracer's time fields made monotonic: each step back is a wrap of the period.
+struct MonotonicTime {
+    int64_t period = 0;
+    int64_t offset = 0;
+    int64_t last = -1;
+
+    int64_t next(int64_t timeMs) {
+        if (timeMs < last)
+            offset += period;
+        last = timeMs;
+        return (timeMs + offset) * 1000;
+    }
+};
+
+} // namespace
+
+void forEachTracerFrame(const TracerTimedLineSource& lines, LogSaveResult& result,
                         const std::function<void(const LogFrame&)>& visit) {
     LogFrame frame;
     int64_t timeMs = 0;
     int64_t largest = 0;
-    lines([&](std::string_view line) {
-        if (readTracerFrameLine(line, frame, timeMs) == TracerLineRead::frame)
-            largest = std::max(largest, timeMs);
+    bool timed = false;
+    bool untimedFirst = false;
+    lines([&](std::string_view line, int64_t timeUs) {
+        if (readTracerFrameLine(line, frame, timeMs) != TracerLineRead::frame)
+            return;
+        largest = std::max(largest, timeMs);
+        untimedFirst = untimedFirst || (!timed && timeUs == kNoLineTime);
+        timed = timed || timeUs != kNoLineTime;
     });
-    const int64_t period = tracerWrapPeriodMs(largest);
+    const MonotonicTime start{tracerWrapPeriodMs(largest)};
 
-    int64_t offset = 0;
-    int64_t last = -1;
+    // Where the field's time and the time of reception meet: at the last timed frame line met, and before
+    // the first one at that one.
+    int64_t anchorText = 0;
+    int64_t anchorWall = 0;
+    if (timed && untimedFirst) {
+        MonotonicTime text = start;
+        bool found = false;
+        lines([&](std::string_view line, int64_t timeUs) {
+            if (found || readTracerFrameLine(line, frame, timeMs) != TracerLineRead::frame)
+                return;
+            anchorText = text.next(timeMs);
+            anchorWall = timeUs;
+            found = timeUs != kNoLineTime;
+        });
+    }
+
+    MonotonicTime text = start;
     std::size_t number = 0;
-    lines([&](std::string_view line) {
+    lines([&](std::string_view line, int64_t timeUs) {
         ++number;
         switch (readTracerFrameLine(line, frame, timeMs)) {
         case TracerLineRead::blank:
@@ -320,13 +364,22 @@ void forEachTracerFrame(const TracerLineSource& lines, LogSaveResult& result,
         case TracerLineRead::frame:
             break;
         }
-        if (timeMs < last)
-            offset += period;
-        last = timeMs;
-        frame.timeUs = (timeMs + offset) * 1000;
+        frame.timeUs = text.next(timeMs);
+        if (timed) {
+            if (timeUs != kNoLineTime) {
+                anchorText = frame.timeUs;
+                anchorWall = timeUs;
+            }
+            frame.timeUs = std::max<int64_t>(0, anchorWall + (frame.timeUs - anchorText));
+        }
         visit(frame);
         ++result.frames;
     });
+}
+
+void forEachTracerFrame(const TracerLineSource& lines, LogSaveResult& result,
+                        const std::function<void(const LogFrame&)>& visit) {
+    forEachTracerFrame(untimedLines(lines), result, visit);
 }
 
 // The buffer grows as lines come: a short log costs no megabyte, a long one fills a block and stays there.

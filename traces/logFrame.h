@@ -4,6 +4,7 @@
 // Tracer's 60-second time field), and reading Tracer lines back as frames with times made monotonic.
 
 #include "link/canFrame.h"
+#include "receive/tracerStore.h"
 
 #include <array>
 #include <cstddef>
@@ -114,11 +115,22 @@ enum class TracerLineRead { frame, blank, malformed };
 // The Tracer's lines, without line ends: a source calls `line` with each of them in order.
 using TracerLineVisit = std::function<void(std::string_view line)>;
 using TracerLineSource = std::function<void(const TracerLineVisit& line)>;
+// The same with each line's wall-clock time of reception (microseconds since the epoch, or kNoLineTime).
+using TracerTimedLineVisit = std::function<void(std::string_view line, std::int64_t timeUs)>;
+using TracerTimedLineSource = std::function<void(const TracerTimedLineVisit& line)>;
 // The lines of a text with CR LF, LF or CR line ends.
 [[nodiscard]] TracerLineSource tracerTextLines(std::string_view tracerText);
+// Lines that carry no time of reception.
+[[nodiscard]] TracerTimedLineSource untimedLines(const TracerLineSource& lines);
 
 // Calls `visit` for every frame line of the Tracer, with the time made monotonic across the wraps of the
-// time field; counts the other lines in `result`. The source is read twice.
+// time field; counts the other lines in `result`. The source is read twice, or three times when lines
+// without a time of reception come before the first with one.
+// Once a line has a time of reception, the frames get absolute times: a line's own, and for a line without
+// one the time of the nearest line above (or, above the first, below) that has one, moved by the
+// difference of their time fields.
+void forEachTracerFrame(const TracerTimedLineSource& lines, LogSaveResult& result,
+                        const std::function<void(const LogFrame&)>& visit);
 void forEachTracerFrame(const TracerLineSource& lines, LogSaveResult& result,
                         const std::function<void(const LogFrame&)>& visit);
 
