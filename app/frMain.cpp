@@ -184,6 +184,7 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
 
     setUpTransmit();
     setUpReceive();
+    setUpMonitorTools();
     setUpReplay();
     setUpLayout();
 }

@@ -12,6 +12,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -26,6 +27,7 @@ class QToolButton;
 namespace korvel {
 
 class LinkController;
+class MonitorListTools;
 class PaneSplitter;
 class MonitorModel;
 class ReceivePoll;
@@ -134,6 +136,9 @@ private:
     void enableReplayButtons();
     void setUpTransmit();
     [[nodiscard]] int selectedMonitorRow() const;
+    void setUpMonitorTools();
+    // The find box and the highlighting switch belong to the Monitor view.
+    void showMonitorTools(bool shown);
     void openCommentFor(int row);
     void setButtonPicture(const QString& key, const QString& picture);
 
@@ -192,6 +197,8 @@ private:
     QPointer<frmComment> comment_;
     QPointer<QWidget> about_;
     MonitorModel* monitorModel_ = nullptr;
+    MonitorListTools* monitorTools_ = nullptr;
+    std::vector<QAction*> monitorToolActions_;
     bool closing_ = false;
     bool closeAfterConnecting_ = false;
 };

@@ -12,6 +12,7 @@
 #include "link/frmSettings.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
+#include "receive/monitorHighlight.h"
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
 #include "receive/recordingLimit.h"
@@ -58,6 +59,7 @@ void frMain::loadSettings() {
         ini.emplace();
     }
     const LoadedPlacement loaded = loadSettingsFrom(*ini, basGlobal);
+    toolbarAction(QStringLiteral("highlight"))->setChecked(readChangeHighlight(*ini));
 
     setButtonPicture(QStringLiteral("loop"),
                      basGlobal.hasOption(optLoop) ? QStringLiteral("loopon") : QStringLiteral("loop"));
@@ -101,6 +103,7 @@ void frMain::saveSettings() {
     std::optional<IniDocument> ini = IniDocument::read(basGlobal.iniPath, &error);
     if (ini) {
         saveSettingsTo(*ini, basGlobal, placement);
+        writeChangeHighlight(*ini, monitorModel_->changeHighlight());
         if (ini->save(basGlobal.iniPath, &error))
             return;
     }
@@ -115,6 +118,7 @@ void frMain::applyViewMode() {
             .pixmap(QSize(120, 18)));
     for (const char* key : {"record", "step", "play", "loop"})
         toolbarAction(QString::fromLatin1(key))->setVisible(tracerView);
+    showMonitorTools(!tracerView);
     setButtonPicture(QStringLiteral("record"),
                      basGlobal.isRecording ? QStringLiteral("pause") : QStringLiteral("record"));
     mnuTracer->setText(tracerView ? QStringLiteral("Monitor") : QStringLiteral("Tracer"));
