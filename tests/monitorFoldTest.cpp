@@ -304,7 +304,6 @@ std::vector<std::string> shownIds(const MonitorModel& model) {
     return ids;
 }
 
-
 } // namespace
 
 TEST(MonitorSort, HeaderClicksCycleAscendingDescendingArrivalAndTheCommentKeepsTheOrder) {
@@ -340,6 +339,8 @@ TEST(MonitorSort, ColumnsSortStandardBeforeExtendedTiesInArrivalOrderAndTheThird
     EXPECT_EQ(m.model.findRow("7FF", 2), 2);
     m.model.setSort({});
     EXPECT_EQ(shownIds(m.model), arrival);
+    for (uint32_t r = 0; r < 6; ++r) // strict, as std::sort needs: no row goes before itself
+        EXPECT_FALSE(shownBefore(m.model.rows(), {MonitorModel::colCount, true}, r, r));
 }
 
 // Streaming into a sorted list: every poll leaves the rows exactly as a full sort would, the periods still
