@@ -357,3 +357,17 @@ TEST_F(ReceiveWindowTest, TheHighlightSwitchIsOnAtFirstAndRemembersBeingSwitched
     EXPECT_FALSE(window->toolbarAction(QStringLiteral("highlight"))->isChecked());
     EXPECT_FALSE(window->monitorModel()->changeHighlight());
 }
+
+TEST_F(ReceiveWindowTest, AChangedByteIsPaintedGlowing) {
+    window->monitorModel()->setClock([] { return 50.0; });
+    receive("100", "01 02");
+    receive("100", "01 03");
+    window->show();
+    const QRect cell = list->visualRect(window->monitorModel()->index(0, MonitorModel::colData));
+    const QImage image = list->viewport()->grab().toImage();
+    const int digit = list->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const QColor unchanged = image.pixelColor(cell.left() + 5 + digit / 2, cell.top() + 2);
+    const QColor changed = image.pixelColor(cell.left() + 5 + 3 * digit + digit / 2, cell.top() + 2);
+    EXPECT_GT(changed.red() - changed.blue(), 100) << changed.name().toStdString();
+    EXPECT_LT(unchanged.red() - unchanged.blue(), 50) << unchanged.name().toStdString();
+}
