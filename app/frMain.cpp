@@ -189,6 +189,7 @@ frMain::frMain(QWidget* parent) : QMainWindow(parent) {
 
     setUpTransmit();
     setUpReceive();
+    setUpMonitorTools();
     setUpReplay();
     setUpLayout();
     buildSignals();

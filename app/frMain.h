@@ -12,6 +12,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QDockWidget;
@@ -33,6 +34,7 @@ class PlotWindows;
 struct CanFrame;
 struct MessageDef;
 struct TraceFrame;
+class MonitorListTools;
 class PaneSplitter;
 class MonitorModel;
 class ReceivePoll;
@@ -172,6 +174,9 @@ private:
     void enableReplayButtons();
     void setUpTransmit();
     [[nodiscard]] int selectedMonitorRow() const;
+    void setUpMonitorTools();
+    // The find box and the highlighting switch belong to the Monitor view.
+    void showMonitorTools(bool shown);
     void openCommentFor(int row);
     void setButtonPicture(const QString& key, const QString& picture);
     void setUpBusStatistics();
@@ -258,6 +263,8 @@ private:
     QLabel* lblBusStatistics = nullptr;
     QTimer* tiStatistics = nullptr;
     bool showSentFrames_ = false;
+    MonitorListTools* monitorTools_ = nullptr;
+    std::vector<QAction*> monitorToolActions_;
     bool closing_ = false;
     bool closeAfterConnecting_ = false;
 };

@@ -12,6 +12,7 @@
 #include "link/frmSettings.h"
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
+#include "receive/monitorHighlight.h"
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
 #include "receive/recordingLimit.h"
@@ -60,6 +61,7 @@ void frMain::loadSettings() {
     }
     const LoadedPlacement loaded = loadSettingsFrom(*ini, basGlobal);
     loadSentFramesSetting(*ini);
+    toolbarAction(QStringLiteral("highlight"))->setChecked(readChangeHighlight(*ini));
 
     setButtonPicture(QStringLiteral("loop"),
                      basGlobal.hasOption(optLoop) ? QStringLiteral("loopon") : QStringLiteral("loop"));
@@ -104,6 +106,7 @@ void frMain::saveSettings() {
     if (ini) {
         saveSettingsTo(*ini, basGlobal, placement);
         saveSentFramesSetting(*ini);
+        writeChangeHighlight(*ini, monitorModel_->changeHighlight());
         if (ini->save(basGlobal.iniPath, &error))
             return;
     }
@@ -118,6 +121,7 @@ void frMain::applyViewMode() {
             .pixmap(QSize(120, 18)));
     for (const char* key : {"record", "step", "play", "loop"})
         toolbarAction(QString::fromLatin1(key))->setVisible(tracerView);
+    showMonitorTools(!tracerView);
     setButtonPicture(QStringLiteral("record"),
                      basGlobal.isRecording ? QStringLiteral("pause") : QStringLiteral("record"));
     mnuTracer->setText(tracerView ? QStringLiteral("Monitor") : QStringLiteral("Tracer"));

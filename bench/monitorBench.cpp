@@ -1,6 +1,8 @@
 // One receive poll on the Monitor path: fold 2,000 frames of up to 2,048 identifiers and write them into the
 // Monitor's rows, with and without a list view attached, and with a database naming every identifier while
-// the Signals view follows a selected row. 2,000 frames a poll at the poll's 100 ms are 20,000 frames/s.
+// the Signals view follows a selected row; at a 100 ms poll 2,000 frames are 20,000 frames/s. The
+// variants switch the change highlighting and a sort by count on; the repaint and sort benchmarks give
+// the time of one full repaint of the list and of sorting 100,000 identifiers.
 
 #include "bench/benchApplication.h"
 #include "link/canFrame.h"
@@ -9,6 +11,7 @@
 #include "receive/monitorModel.h"
 #include "signals/databaseSet.h"
 #include "signals/signalsView.h"
+#include "receive/monitorView.h"
 
 #include <QApplication>
 #include <QTableView>
@@ -38,6 +41,19 @@ std::vector<CanFrame> trafficFrames(int identifiers, int count, int offset) {
         else
             std::snprintf(line, sizeof line, "T%08X8%016X%04X", 0x1000000 + n, offset + i,
                           (offset + i) % 60000);
+        frames.push_back(decodeFrameLine(line, '.').value());
+    }
+    return frames;
+}
+
+// Extended identifiers only, so any number of them is distinct.
+std::vector<CanFrame> extendedFrames(int identifiers, int count, int offset, int stride) {
+    std::vector<CanFrame> frames;
+    frames.reserve(static_cast<std::size_t>(count));
+    char line[64];
+    for (int i = 0; i < count; ++i) {
+        const int n = (offset + i * stride) % identifiers;
+        std::snprintf(line, sizeof line, "T%08X8%016X%04X", 0x1000000 + n, offset + i, (offset + i) % 60000);
         frames.push_back(decodeFrameLine(line, '.').value());
     }
     return frames;
@@ -74,13 +90,20 @@ void monitorPoll(benchmark::State& state, bool withView, bool withDatabase = fal
     benchApplication();
     constexpr int kIdentifiers = 2048;
     constexpr int kFramesPerPoll = 2000;
+    const bool highlight = state.range(0) != 0;
+    const bool sorted = state.range(1) != 0;
     MonitorModel model;
     std::unique_ptr<QTableView> view;
+    std::unique_ptr<MonitorListTools> tools;
     if (withView) {
         view = std::make_unique<QTableView>();
         view->setModel(&model);
         view->resize(900, 500);
         view->show();
+        tools = std::make_unique<MonitorListTools>(view.get(), &model);
+        tools->setChangeHighlight(highlight);
+    } else {
+        model.setChangeHighlight(highlight);
     }
     DatabaseSet databases;
     std::unique_ptr<SignalsView> signalsView;
@@ -95,6 +118,8 @@ void monitorPoll(benchmark::State& state, bool withView, bool withDatabase = fal
         signalsView->resize(400, 300);
         signalsView->show();
     }
+    if (sorted)
+        model.setSort({MonitorModel::colCount, true});
     RowTimes times;
     MonitorFold fold;
     CommentIndex comments;
@@ -125,8 +150,11 @@ void monitorPoll(benchmark::State& state, bool withView, bool withDatabase = fal
         // The Signals view looks every 250 ms, that is every 2.5 polls: looking at every poll overstates it.
         if (signalsView)
             signalsView->refresh();
-        if (view)
+        if (view) {
+            // The highlighting's own refresh, as its timer runs between two polls.
+            model.refreshHighlight();
             QCoreApplication::processEvents();
+        }
         benchmark::DoNotOptimize(model.rows().data());
         longestPollMs = std::max(
             longestPollMs,
@@ -151,8 +179,77 @@ void BM_MonitorPollWithViewAndDatabase(benchmark::State& state) {
     monitorPoll(state, true, true);
 }
 
+// One full repaint of a list whose shown rows all glow.
+void BM_MonitorRepaint(benchmark::State& state) {
+    benchApplication();
+    MonitorModel model;
+    QTableView view;
+    view.setModel(&model);
+    view.resize(900, 700);
+    view.show();
+    MonitorListTools tools(&view, &model);
+    tools.setChangeHighlight(state.range(0) != 0);
+    RowTimes times;
+    MonitorFold fold;
+    for (int p = 0; p < 2; ++p) {
+        fold.begin();
+        for (const CanFrame& f : trafficFrames(2048, 2048, p))
+            fold.add(f);
+        updateMonitorRows(model, fold.entries(), times, {});
+    }
+    for (auto _ : state)
+        view.viewport()->repaint();
+}
+
+// Sorting 100,000 identifiers at a click, and one poll of 2,000 frames into them while sorted by count.
+void BM_MonitorSort100k(benchmark::State& state) {
+    benchApplication();
+    constexpr int kIdentifiers = 100000;
+    MonitorModel model;
+    RowTimes times;
+    MonitorFold fold;
+    fold.begin();
+    for (int n = 0; n < kIdentifiers; n += 20000) {
+        fold.begin();
+        for (const CanFrame& f : extendedFrames(kIdentifiers, 20000, n, 1))
+            fold.add(f);
+        updateMonitorRows(model, fold.entries(), times, {});
+    }
+    const bool clicks = state.range(0) == 0;
+    const std::vector<CanFrame> poll = extendedFrames(kIdentifiers, 2000, 7, 37);
+    model.setSort({MonitorModel::colCount, true});
+    for (auto _ : state) {
+        if (clicks) {
+            model.setSort({MonitorModel::colId, false});
+            model.setSort({MonitorModel::colCount, true});
+        } else {
+            fold.begin();
+            for (const CanFrame& f : poll)
+                fold.add(f);
+            updateMonitorRows(model, fold.entries(), times, {});
+        }
+    }
+    state.counters["rows"] = model.rowCount();
+}
+
 } // namespace
 
-BENCHMARK(BM_MonitorPoll)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_MonitorPollWithView)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_MonitorPollWithViewAndDatabase)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MonitorPoll)
+    ->ArgNames({"highlight", "sorted"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MonitorPollWithView)
+    ->ArgNames({"highlight", "sorted"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MonitorRepaint)->ArgName("highlight")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MonitorSort100k)->ArgName("poll")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MonitorPollWithViewAndDatabase)
+    ->ArgNames({"highlight", "sorted"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Unit(benchmark::kMicrosecond);

@@ -90,6 +90,15 @@ TEST_F(SaveRxListTest, WritesTheRowsInListOrderAndNothingWhenCancelled) {
                         "1ABCDEF0 8   01 02 03 04 05 06 07 08 0      3      \r\n");
     EXPECT_EQ(window->monitorModel()->rowCount(), 2);
     EXPECT_TRUE(prompts.log.messages.isEmpty());
+
+    // A sorted list is written as it is shown.
+    window->monitorModel()->setSort({MonitorModel::colId, true});
+    prompts.log.fileNames = {QString::fromStdString(path)};
+    saveRxList();
+    ASSERT_TRUE(readTextFile(path, text));
+    EXPECT_EQ(text, std::string(kMonitorExportHeader) + "\r\n" +
+                        "1ABCDEF0 8   01 02 03 04 05 06 07 08 0      3      \r\n" +
+                        "200      2   11 22                   0      3      \r\n");
 }
 
 TEST_F(SaveRxListTest, AFailedSaveIsReportedAndKeepsTheOldFile) {

@@ -294,3 +294,198 @@ TEST(MonitorRows, CommentColumnClickOpensOnlyRightOfItsEdgeWithRows) {
     EXPECT_FALSE(commentColumnClickOpens(120, 500, 3));
     EXPECT_FALSE(commentColumnClickOpens(900, 500, 0));
 }
+
+namespace {
+
+std::vector<std::string> shownIds(const MonitorModel& model) {
+    std::vector<std::string> ids;
+    for (int r = 0; r < model.rowCount(); ++r)
+        ids.push_back(model.rowAt(r)->id);
+    return ids;
+}
+
+} // namespace
+
+TEST(MonitorSort, HeaderClicksCycleAscendingDescendingArrivalAndTheCommentKeepsTheOrder) {
+    MonitorSort s;
+    s = nextMonitorSort(s, MonitorModel::colCount);
+    EXPECT_EQ(s, (MonitorSort{MonitorModel::colCount, false}));
+    s = nextMonitorSort(s, MonitorModel::colCount);
+    EXPECT_EQ(s, (MonitorSort{MonitorModel::colCount, true}));
+    EXPECT_EQ(nextMonitorSort(s, MonitorModel::colComment), s);
+    EXPECT_EQ(nextMonitorSort(s, MonitorModel::colId), (MonitorSort{MonitorModel::colId, false}));
+    s = nextMonitorSort(s, MonitorModel::colCount);
+    EXPECT_FALSE(s.active());
+    EXPECT_EQ(nextMonitorSort(s, 99), s);
+}
+
+TEST(MonitorSort, ColumnsSortStandardBeforeExtendedTiesInArrivalOrderAndTheThirdClickRestoresIt) {
+    Monitor m;
+    m.poll({frame("7FF", 2, "10 00"), frame("0000000A", 1, "FF"), frame("1ab", 1, "0a"), frame("100", 0, ""),
+            frame("1AB", 1, "0B"), frame("100", 1, "RTR")});
+    m.poll({frame("100", 0, ""), frame("100", 0, ""), frame("1AB", 1, "0B")});
+    const std::vector<std::string> arrival = shownIds(m.model);
+
+    m.model.setSort({MonitorModel::colId, false});
+    EXPECT_EQ(shownIds(m.model), (std::vector<std::string>{"100", "100", "1AB", "1ab", "7FF", "0000000A"}));
+    EXPECT_EQ(m.model.rowAt(0)->dlc, 0); // the same identifier by its length
+    m.model.setSort({MonitorModel::colId, true});
+    EXPECT_EQ(shownIds(m.model), (std::vector<std::string>{"0000000A", "7FF", "1ab", "1AB", "100", "100"}));
+    m.model.setSort({MonitorModel::colData, false}); // bytes by value, letters in either case; RTR last
+    EXPECT_EQ(shownIds(m.model), (std::vector<std::string>{"100", "1ab", "1AB", "7FF", "0000000A", "100"}));
+    m.model.setSort({MonitorModel::colCount, true}); // ties keep their arrival order
+    EXPECT_EQ(shownIds(m.model), (std::vector<std::string>{"100", "1AB", "7FF", "0000000A", "1ab", "100"}));
+    EXPECT_EQ(m.model.findRow("100", 0), 0);
+    EXPECT_EQ(m.model.findRow("7FF", 2), 2);
+    m.model.setSort({});
+    EXPECT_EQ(shownIds(m.model), arrival);
+    for (uint32_t r = 0; r < 6; ++r) // strict, as std::sort needs: no row goes before itself
+        EXPECT_FALSE(shownBefore(m.model.rows(), {MonitorModel::colCount, true}, r, r));
+}
+
+// Streaming into a sorted list: every poll leaves the rows exactly as a full sort would, the periods still
+// come from each row's own time, and a row held by a view stays the same row however it moves.
+TEST(MonitorSort, StreamingPollsKeepTheOrderAFullSortGivesAndViewsKeepTheirRows) {
+    for (const MonitorSort sort :
+         {MonitorSort{MonitorModel::colCount, true}, MonitorSort{MonitorModel::colData, false},
+          MonitorSort{MonitorModel::colPeriod, false}, MonitorSort{MonitorModel::colId, true}}) {
+        Monitor m;
+        m.model.setSort(sort);
+        std::mt19937 random(777);
+        QPersistentModelIndex held;
+        std::string heldId;
+        int32_t time = 0;
+        for (int poll = 0; poll < 120; ++poll) {
+            std::vector<CanFrame> frames;
+            time = (time + 100) % 60000;
+            const int n = static_cast<int>(random() % 30);
+            for (int i = 0; i < n; ++i) {
+                const int id = static_cast<int>(random() % 50);
+                frames.push_back(frame(hex3(id), 1, hex3(static_cast<int>(random() % 4)).substr(1),
+                                       time - static_cast<int>(random() % 50)));
+            }
+            m.poll(frames);
+            if (poll == 60)
+                m.model.clear();
+            if (!held.isValid() && m.model.rowCount() > 3) {
+                held = QPersistentModelIndex(m.model.index(2, MonitorModel::colId));
+                heldId = m.model.rowAt(2)->id;
+            }
+            if (held.isValid()) {
+                ASSERT_EQ(m.model.rowAt(held.row())->id, heldId) << "poll " << poll;
+            }
+            std::vector<uint32_t> expected;
+            sortShownOrder(m.model.rows(), sort, expected);
+            for (std::size_t r = 0; r < expected.size(); ++r)
+                ASSERT_EQ(m.model.rowAt(static_cast<int>(r)), &m.model.rows()[expected[r]])
+                    << "poll " << poll;
+        }
+    }
+    // Periods stay with their rows: a sorted list measures them as an unsorted one does.
+    Monitor sorted;
+    Monitor plain;
+    sorted.model.setSort({MonitorModel::colId, true});
+    for (int32_t t : {100, 350, 700}) {
+        sorted.poll({frame("200", 0, "", t), frame("100", 0, "", t + 5)});
+        plain.poll({frame("200", 0, "", t), frame("100", 0, "", t + 5)});
+    }
+    EXPECT_EQ(sorted.row(0).id, "200");
+    EXPECT_EQ(sorted.row(0).period, plain.row(0).period);
+    EXPECT_EQ(sorted.row(1).period, 350);
+}
+
+TEST(MonitorFind, WholeIdentifiersFirstThenStartsWithOrWithoutZerosAndBadTextFindsNothing) {
+    Monitor m;
+    m.poll({frame("12345678", 0, ""), frame("120", 0, ""), frame("0CF00400", 0, ""), frame("123", 0, ""),
+            frame("1ab", 0, "")});
+    EXPECT_EQ(m.model.findId("123"), 3);        // whole before the extended one that starts with it
+    EXPECT_EQ(m.model.findId("12"), 0);         // the first that starts with it
+    EXPECT_EQ(m.model.findId("12", 1), 1);      // from a row on
+    EXPECT_EQ(m.model.findId("1234", 2), 0);    // wrapping round
+    EXPECT_EQ(m.model.findId(" 1AB "), 4);      // blanks and case do not matter
+    EXPECT_EQ(m.model.findId("cf004"), 2);      // without the leading zero
+    EXPECT_EQ(m.model.findNextId("123", 0), 0); // Enter: the next that matches at all
+    EXPECT_EQ(m.model.findNextId("123", 1), 3);
+    for (const std::string& bad : {std::string(), std::string("   "), std::string("****"), std::string("12G"),
+                                   std::string(10000, '1'), std::string("123456789")})
+        EXPECT_EQ(m.model.findId(bad), -1) << bad.size();
+    m.model.setSort({MonitorModel::colId, true}); // rows as shown: 12345678 0CF00400 1ab 123 120
+    EXPECT_EQ(m.model.findId("12", 1), 3);
+    EXPECT_EQ(Monitor().model.findId("1"), -1);
+}
+
+TEST(MonitorHighlight, ChangedBytesGlowAndFadeAndQuietRowsGreyOnlyWhileSwitchedOn) {
+    struct {
+        double now = 100.0;
+    } clock;
+    Monitor m;
+    m.model.setClock([&] { return clock.now; });
+    const auto heat = [&](int row) {
+        return m.model.data(m.model.index(row, MonitorModel::colData), MonitorModel::changeHeatRole)
+            .toByteArray();
+    };
+    const auto quiet = [&](int row) {
+        return m.model.data(m.model.index(row, MonitorModel::colId), MonitorModel::quietRole).toBool();
+    };
+    m.model.setChangeHighlight(true);
+    m.poll({frame("100", 3, "01 02 03", 0), frame("200", 1, "RTR", 0), frame("300", 1, "00", 0)});
+    EXPECT_TRUE(heat(0).isEmpty()); // a new row has nothing to compare with
+    clock.now += 0.1;
+    m.poll({frame("100", 3, "01 F2 03", 100), frame("200", 1, "05", 100), frame("300", 1, "00", 100)});
+    EXPECT_EQ(heat(0), QByteArray::fromHex("00ff000000000000"));
+    EXPECT_EQ(heat(1), QByteArray::fromHex("ff00000000000000")); // data after a remote frame
+    EXPECT_TRUE(heat(2).isEmpty());
+    QSignalSpy changed(&m.model, &QAbstractItemModel::dataChanged);
+    clock.now = 100.35;
+    m.model.refreshHighlight();
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_NEAR(static_cast<uint8_t>(heat(0)[1]), 191, 2);
+
+    // Quiet after three periods, never under half a second (the polls' own pace), or 2 s without a period.
+    EXPECT_FALSE(quiet(0));
+    clock.now = 100.7;
+    m.model.refreshHighlight();
+    EXPECT_TRUE(quiet(0));
+    EXPECT_TRUE(quiet(2));
+    EXPECT_EQ(changed.size(), 2);
+    clock.now = 101.2;
+    m.model.refreshHighlight();
+    EXPECT_TRUE(heat(0).isEmpty());
+    m.model.refreshHighlight(); // nothing left to fade or to go quiet: views hear nothing
+    EXPECT_EQ(changed.size(), 3);
+
+    m.poll({frame("100", 3, "01 F2 03", 2000)}); // a frame wakes the row; period 1900 ms
+    EXPECT_FALSE(quiet(0));
+    clock.now = 106.8;
+    m.model.refreshHighlight();
+    EXPECT_FALSE(quiet(0));
+    clock.now = 107.0;
+    m.model.refreshHighlight();
+    EXPECT_TRUE(quiet(0));
+    m.model.setChangeHighlight(false);
+    EXPECT_FALSE(quiet(0));
+    m.poll({frame("300", 1, "77", 0)});
+    EXPECT_TRUE(heat(2).isEmpty());
+    EXPECT_EQ(m.model.data(m.model.index(2, MonitorModel::colData), Qt::DisplayRole).toString(), "77");
+    m.model.setChangeHighlight(true); // changes made while off are known
+    EXPECT_EQ(static_cast<uint8_t>(heat(2)[0]), 255);
+
+    // Quiet without a period, and the bounds of the glow.
+    EXPECT_EQ(quietAfterSeconds(0), 2.0);
+    EXPECT_EQ(quietAfterSeconds(1000), 3.0);
+    EXPECT_EQ(changeHeat(kNeverChanged, 5.0), 0);
+    EXPECT_EQ(changeHeat(5.0, 5.0), 255);
+    EXPECT_EQ(changeHeat(5.0, 6.0), 0);
+}
+
+TEST(MonitorHighlight, TheSwitchHasItsOwnSectionAndAFileThatNeverHeldItStaysAsItWas) {
+    IniDocument fresh("[Options]\r\nDevice=1\r\n");
+    EXPECT_TRUE(readChangeHighlight(fresh));
+    writeChangeHighlight(fresh, true);
+    EXPECT_EQ(fresh.text(), "[Options]\r\nDevice=1\r\n");
+    writeChangeHighlight(fresh, false);
+    EXPECT_FALSE(readChangeHighlight(fresh));
+    EXPECT_EQ(fresh.value("Monitor", "ChangeHighlight"), "0");
+    writeChangeHighlight(fresh, true);
+    EXPECT_TRUE(readChangeHighlight(fresh));
+}

@@ -3,6 +3,7 @@
 
 #include "app/frMain.h"
 #include "core/basGlobal.h"
+#include "core/iniFile.h"
 #include "core/textFile.h"
 #include "receive/comments.h"
 #include "receive/frDetails.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -256,4 +258,116 @@ TEST_F(ReceiveWindowTest, ACommentListThatCannotBeSavedOrLoadedIsReported) {
     EXPECT_EQ(basGlobal.commentListText, list);
     ASSERT_EQ(prompts.log.messages.size(), 2);
     EXPECT_TRUE(prompts.log.messages[1].startsWith(QStringLiteral("Can't read /dev/zero!\n")));
+}
+
+// Header clicks sort (again: reverse, a third time: arrival order); the comment header keeps its meaning;
+// while polls move the rows the selected one keeps its place on screen.
+TEST_F(ReceiveWindowTest, HeaderClicksSortAndTheSelectedRowStaysWhereItIsOnScreen) {
+    for (int i = 0; i < 200; ++i)
+        receive(QByteArray::number(0x100 + i, 16).toUpper().constData(), i < 100 ? "00" : "02");
+    window->resize(900, 700);
+    window->show();
+    QHeaderView* header = list->horizontalHeader();
+    const auto clickHeader = [&](int column) {
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    };
+    MonitorModel& model = *window->monitorModel();
+    clickHeader(MonitorModel::colId);
+    clickHeader(MonitorModel::colId);
+    EXPECT_EQ(model.rowAt(0)->id, "1C7");
+    clickHeader(MonitorModel::colComment);
+    EXPECT_EQ(model.sort(), (MonitorSort{MonitorModel::colId, true}));
+    EXPECT_EQ(header->sortIndicatorSection(), MonitorModel::colId);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    clickHeader(MonitorModel::colId);
+    EXPECT_FALSE(header->isSortIndicatorShown());
+    EXPECT_EQ(model.rowAt(0)->id, "100");
+
+    clickHeader(MonitorModel::colData);
+    list->scrollTo(model.index(150, 0), QAbstractItemView::PositionAtTop);
+    list->selectRow(153);
+    const int y = list->rowViewportPosition(153);
+    ASSERT_GT(y, 0);
+    receive("199", "01"); // from among the 02s to just after the 00s
+    ASSERT_EQ(model.rowAt(100)->id, "199");
+    EXPECT_EQ(list->selectionModel()->selectedRows().value(0).row(), 100);
+    EXPECT_EQ(list->rowViewportPosition(100), y);
+    receive("300", "00"); // a new row lands in its place
+    EXPECT_EQ(model.rowAt(100)->id, "300");
+    EXPECT_EQ(model.rowAt(list->selectionModel()->selectedRows().value(0).row())->id, "199");
+}
+
+// Ctrl+F in the Monitor goes to the find box, which jumps as the text is typed; Enter finds the next,
+// Escape goes back to the list. The box and the highlighting switch belong to the Monitor view.
+TEST_F(ReceiveWindowTest, CtrlFInTheMonitorFindsAnIdentifierAsItIsTyped) {
+    for (const char* id : {"100", "12345678", "123", "200"})
+        receive(id, "01");
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    auto* find = window->findChild<QLineEdit*>("txtFindId");
+    ASSERT_NE(find, nullptr);
+    EXPECT_EQ(find->accessibleName(), "Find ID");
+    list->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(find->hasFocus());
+    const auto selected = [&] {
+        return window->monitorModel()->rowAt(list->selectionModel()->selectedRows().value(0).row())->id;
+    };
+    QTest::keyClicks(find, "12");
+    EXPECT_EQ(selected(), "12345678");
+    QTest::keyClick(find, Qt::Key_3);
+    EXPECT_EQ(selected(), "123");
+    QTest::keyClick(find, Qt::Key_Return);
+    EXPECT_EQ(selected(), "12345678");
+    QTest::keyClick(find, Qt::Key_Return);
+    EXPECT_EQ(selected(), "123");
+    QTest::keyClick(find, Qt::Key_X); // not an identifier: the selection stays, the box says so
+    EXPECT_EQ(selected(), "123");
+    EXPECT_FALSE(find->property("found").toBool());
+    QTest::keyClick(find, Qt::Key_Escape);
+    EXPECT_TRUE(list->hasFocus());
+
+    window->runToolbarCommand(QStringLiteral("tracer"));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(find->isVisible());
+    EXPECT_FALSE(window->toolbarAction(QStringLiteral("highlight"))->isVisible());
+    window->runToolbarCommand(QStringLiteral("tracer"));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(find->isVisible());
+}
+
+// On at the first start; switched off it is stored in a section of its own and stays off next time.
+TEST_F(ReceiveWindowTest, TheHighlightSwitchIsOnAtFirstAndRemembersBeingSwitchedOff) {
+    QAction* highlight = window->toolbarAction(QStringLiteral("highlight"));
+    ASSERT_NE(highlight, nullptr);
+    EXPECT_TRUE(highlight->isChecked());
+    EXPECT_TRUE(window->monitorModel()->changeHighlight());
+    window->close();
+    std::string text;
+    ASSERT_TRUE(readTextFile(basGlobal.iniPath, text));
+    EXPECT_EQ(text.find("[Monitor]"), std::string::npos);
+
+    window = openWindow();
+    window->toolbarAction(QStringLiteral("highlight"))->trigger();
+    EXPECT_FALSE(window->monitorModel()->changeHighlight());
+    window->close();
+    EXPECT_EQ(readIniString(basGlobal.iniPath, "Monitor", "ChangeHighlight"), "0");
+    window = openWindow();
+    EXPECT_FALSE(window->toolbarAction(QStringLiteral("highlight"))->isChecked());
+    EXPECT_FALSE(window->monitorModel()->changeHighlight());
+}
+
+TEST_F(ReceiveWindowTest, AChangedByteIsPaintedGlowing) {
+    window->monitorModel()->setClock([] { return 50.0; });
+    receive("100", "01 02");
+    receive("100", "01 03");
+    window->show();
+    const QRect cell = list->visualRect(window->monitorModel()->index(0, MonitorModel::colData));
+    const QImage image = list->viewport()->grab().toImage();
+    const int digit = list->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const QColor unchanged = image.pixelColor(cell.left() + 5 + digit / 2, cell.top() + 2);
+    const QColor changed = image.pixelColor(cell.left() + 5 + 3 * digit + digit / 2, cell.top() + 2);
+    EXPECT_GT(changed.red() - changed.blue(), 100) << changed.name().toStdString();
+    EXPECT_LT(unchanged.red() - unchanged.blue(), 50) << unchanged.name().toStdString();
 }
