@@ -171,9 +171,7 @@ void frMain::filterCommand() {
     frmFilter dialog(basGlobal, this);
     connect(&dialog, &QDialog::accepted, this, [this] {
         setStatusText(3, QString::fromStdString(filterStateText(basGlobal.options)));
-        if (basGlobal.deviceKind == deviceCom || basGlobal.deviceKind == deviceUsb ||
-            basGlobal.deviceKind == deviceSocketCan)
-            link_->applyAcceptanceFilter();
+        link_->applyAcceptanceFilter();
     });
     dialog.exec();
 }

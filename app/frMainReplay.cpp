@@ -52,7 +52,7 @@ void frMain::setUpReplay() {
             transport.countFrameNotSent();
             return true;
         }
-        return sendTraceFrame(transport, transport.deviceKind(), frame);
+        return sendTraceFrame(transport, frame);
     };
     hooks.wait = waitInEventLoop;
     replay_ = std::make_unique<TraceReplay>(basGlobal, std::move(script), std::move(hooks));

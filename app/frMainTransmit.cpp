@@ -23,7 +23,7 @@ const QString kTxListFilter = QStringLiteral("Tx List (*.txl)");
 void frMain::setUpTransmit() {
     TransmitHooks hooks;
     hooks.send = [this](std::string_view id, std::string_view dlc, std::string_view data, int tag) {
-        return link_->transmit(id, dlc, data, tag);
+        return link_->transmit(frameFromRow(id, dlc, data), tag);
     };
     transmitPane_->list().setHooks(std::move(hooks));
 }
