@@ -38,6 +38,10 @@ public:
     // One poll of the open link. False when the adapter or the library failed: the caller then disconnects
     // and tells the user.
     bool poll();
+    // The names the poll had per kind, kept for callers written against them: each is one poll.
+    bool receiveAsciiFrames() { return poll(); }
+    bool receivePeakFrames() { return poll(); }
+    bool receiveSocketCanFrames() { return poll(); }
 
     // The ASCII adapters' unfinished line, for tests.
     [[nodiscard]] const LineCutter& lineCutter() const;

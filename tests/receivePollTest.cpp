@@ -108,7 +108,7 @@ protected:
         for (int i = 0;
              i < 200 && transport.serialPort()->bytesAvailable() < static_cast<qint64>(text.size()); ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-        return poll->poll();
+        return poll->receiveAsciiFrames();
     }
     const MonitorRow& row(int i) const { return *model.rowAt(i); }
 
@@ -209,7 +209,7 @@ TEST_F(ReceivePollTest, RecordingAppendsExactTracerLinesOncePerPoll) {
 TEST_F(ReceivePollTest, NoTextKeepsThePendingLineAndASplitLineWaitsForItsCr) {
     pollWith("t12321");
     EXPECT_EQ(model.rowCount(), 0);
-    EXPECT_TRUE(poll->poll());
+    EXPECT_TRUE(poll->receiveAsciiFrames());
     EXPECT_EQ(poll->lineCutter().pendingLine, "t12321");
     pollWith("122\r");
     ASSERT_EQ(model.rowCount(), 1);
@@ -242,7 +242,7 @@ TEST_F(ReceivePollTest, AnAdapterThatDisappearsFailsThePoll) {
     bool ok = true;
     for (int i = 0; i < 100 && ok; ++i) {
         pumpEvents(1);
-        ok = poll->poll();
+        ok = poll->receiveAsciiFrames();
     }
     EXPECT_FALSE(ok);
     EXPECT_FALSE(transport.isSerialOpen());
@@ -277,7 +277,7 @@ TEST(PeakReceivePoll, FirstFrameOfAPairAndFailureOnUnplug) {
     rowLastTimesPeak.clear();
 
     fakeControl<void (*)(int64_t)>("libpcanbasic.so", "korvelFakePcan_setNowUs")(1'035'000);
-    ASSERT_TRUE(poll.poll());
+    ASSERT_TRUE(poll.receivePeakFrames());
     ASSERT_EQ(model.rowCount(), 1);
     const MonitorRow& row = *model.rowAt(0);
     EXPECT_EQ(row.id, "123");
@@ -285,7 +285,7 @@ TEST(PeakReceivePoll, FirstFrameOfAPairAndFailureOnUnplug) {
     EXPECT_EQ(row.data, "00"); // the oldest frame of the poll made the entry
 
     fakeControl<void (*)()>("libpcanbasic.so", "korvelFakePcan_vanish")();
-    EXPECT_FALSE(poll.poll());
+    EXPECT_FALSE(poll.receivePeakFrames());
     pcan_usb::CAN_Close();
     basGlobal = GlobalState{};
 }
@@ -317,14 +317,14 @@ TEST(StreamReceive, EveryFrameTheVirtualAdapterSendsIsCounted) {
             adapter.pump();
             pumpEvents(2);
         }
-        ASSERT_TRUE(poll.poll());
+        ASSERT_TRUE(poll.receiveAsciiFrames());
     }
     adapter.engine().setRate(0);
     adapter.engine().setVehicleEnabled(false);
     for (int i = 0; i < 50; ++i) {
         adapter.pump();
         pumpEvents(2);
-        poll.poll();
+        poll.receiveAsciiFrames();
     }
 
     uint64_t counted = 0;
