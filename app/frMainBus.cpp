@@ -36,9 +36,9 @@ constexpr const char* kSentFramesKey = "Show";
 // The Tracer time of a sent frame. The PEAK kind and CAN interfaces time their frames by the PC clock, so a
 // sent frame takes its own time on it; an adapter's clock cannot be read, so there it takes the newest
 // line's time and keeps its place in the order.
-std::string sentLineTime(const TracerView& tracer) {
-    const int kind = basGlobal.deviceKind;
-    if (kind == devicePeakUsb || kind == deviceSocketCan) {
+std::string sentLineTime(const LinkTransport& transport, const TracerView& tracer) {
+    const CanLink* link = transport.link();
+    if (link != nullptr && !link->adapterTimes()) {
         const int64_t ms = QTime::currentTime().msecsSinceStartOfDay();
         return std::string(timestampText(ms % 100000, basGlobal.decimalSeparator).view());
     }
@@ -74,12 +74,14 @@ void frMain::setUpBusStatistics() {
 
 void frMain::startBusStatistics() {
     BusAbilities abilities;
-    const int kind = basGlobal.deviceKind;
     // A CAN interface runs at the bitrate the system gave it: the kernel is asked.
-    abilities.bitrate = kind == deviceSocketCan ? canInterfaceBitrate(basGlobal.comPort)
-                                                : bitrateOfIndex(basGlobal.canBitrateIndex);
-    abilities.errorFrames = kind == deviceSocketCan;
-    abilities.droppedFrames = kind == deviceSocketCan || kind == deviceCom || kind == deviceUsb;
+    if (const CanLink* link = link_->transport().link()) {
+        abilities.bitrate = link->bitrateFromSystem() ? canInterfaceBitrate(basGlobal.comPort)
+                                                      : bitrateOfIndex(basGlobal.canBitrateIndex);
+        // Error frames come from the kernel, through the CAN interface's socket.
+        abilities.errorFrames = link_->transport().socketCan() != nullptr;
+        abilities.droppedFrames = link->countsDroppedFrames();
+    }
     busStatistics_->reset(abilities);
     if (SocketCanLink* socket = link_->transport().socketCan()) {
         socket->setErrorFrameHandler([this](const CanWireFrame& frame) {
@@ -160,7 +162,8 @@ void frMain::frameSent(const CanFrame& frame) {
     // Where the received frames go now: the Tracer while it records, the Monitor otherwise.
     if (basGlobal.isRecording) {
         std::string line;
-        appendTracerLine(line, frame, sentLineTime(*tracerView_), sentFrameComment(comment));
+        appendTracerLine(line, frame, sentLineTime(link_->transport(), *tracerView_),
+                         sentFrameComment(comment));
         tracerView_->appendTracerText(line);
         watchRecordingRoom();
     } else {

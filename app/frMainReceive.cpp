@@ -59,8 +59,8 @@ void frMain::setUpReceive() {
         if (!hub.active())
             return;
         // Frames of the ASCII adapters carry the adapter's time only while its time stamps are on.
-        const bool stamped = (basGlobal.deviceKind != deviceCom && basGlobal.deviceKind != deviceUsb) ||
-                             basGlobal.hasOption(optTimestamp);
+        const CanLink* link = link_->transport().link();
+        const bool stamped = (link != nullptr && !link->adapterTimes()) || basGlobal.hasOption(optTimestamp);
         hub.frameReceived(frame, stamped, clockSeconds());
     };
     hooks.frameOnBus = [this](const CanFrame& frame) {
@@ -230,9 +230,7 @@ void frMain::filterCommand() {
     frmFilter dialog(basGlobal, this);
     connect(&dialog, &QDialog::accepted, this, [this] {
         setStatusText(3, QString::fromStdString(filterStateText(basGlobal.options)));
-        if (basGlobal.deviceKind == deviceCom || basGlobal.deviceKind == deviceUsb ||
-            basGlobal.deviceKind == deviceSocketCan)
-            link_->applyAcceptanceFilter();
+        link_->applyAcceptanceFilter();
     });
     dialog.exec();
 }

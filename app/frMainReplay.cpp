@@ -52,7 +52,7 @@ void frMain::setUpReplay() {
             transport.countFrameNotSent();
             return true;
         }
-        const bool sent = sendTraceFrame(transport, transport.deviceKind(), frame);
+        const bool sent = sendTraceFrame(transport, frame);
         if (sent)
             traceFrameSent(frame);
         return sent;

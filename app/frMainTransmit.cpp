@@ -24,7 +24,7 @@ const QString kTxListFilter = QStringLiteral("Tx List (*.txl)");
 void frMain::setUpTransmit() {
     TransmitHooks hooks;
     hooks.send = [this](std::string_view id, std::string_view dlc, std::string_view data, int tag) {
-        const bool sent = link_->transmit(id, dlc, data, tag);
+        const bool sent = link_->transmit(frameFromRow(id, dlc, data), tag);
         if (sent)
             frameSent(sentFrameFromRow(id, dlc, data));
         return sent;

@@ -9,9 +9,9 @@
 #include "receive/comments.h"
 #include "receive/monitorFold.h"
 #include "receive/monitorModel.h"
+#include "receive/monitorView.h"
 #include "signals/databaseSet.h"
 #include "signals/signalsView.h"
-#include "receive/monitorView.h"
 
 #include <QApplication>
 #include <QTableView>

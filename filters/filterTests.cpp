@@ -2,6 +2,7 @@
 
 #include "core/basGlobal.h"
 #include "core/numberText.h"
+#include "link/deviceChoice.h"
 
 #include <algorithm>
 #include <optional>
@@ -50,11 +51,17 @@ std::vector<DiscreteFilterId> readDiscreteFilterIds(std::string_view text) {
     return ids;
 }
 
-bool maskFilterPasses(std::string_view idText, int deviceKind, int32_t options, int32_t acceptanceMaskInv,
-                      int32_t acceptanceCodeMasked) {
-    if (deviceKind == deviceCom || deviceKind == deviceUsb || (options & optMaskFilter) == 0)
+bool maskPasses(std::string_view idText, int32_t options, int32_t acceptanceMaskInv,
+                int32_t acceptanceCodeMasked) {
+    if ((options & optMaskFilter) == 0)
         return true;
     return (readHexNumber(idText) & acceptanceMaskInv) == acceptanceCodeMasked;
+}
+
+bool maskFilterPasses(std::string_view idText, int deviceKind, int32_t options, int32_t acceptanceMaskInv,
+                      int32_t acceptanceCodeMasked) {
+    return adapterAppliesMask(deviceKind) ||
+           maskPasses(idText, options, acceptanceMaskInv, acceptanceCodeMasked);
 }
 
 bool rangeFilterPasses(std::string_view idText, bool isExtended, int32_t options, int32_t rangeFilterStart,

@@ -11,9 +11,12 @@
 
 namespace korvel {
 
-// The acceptance mask test for adapters that do not filter themselves: with the mask filter on and a
-// device kind other than COM or USB, the identifier must agree with the code in every bit the mask
-// marks relevant (acceptanceMaskInv holds those bits, acceptanceCodeMasked the code restricted to them).
+// The acceptance mask test for links whose adapter does not filter itself: with the mask filter on, the
+// identifier must agree with the code in every bit the mask marks relevant (acceptanceMaskInv holds those
+// bits, acceptanceCodeMasked the code restricted to them).
+[[nodiscard]] bool maskPasses(std::string_view idText, int32_t options, int32_t acceptanceMaskInv,
+                              int32_t acceptanceCodeMasked);
+// The same for a device kind: always true where the adapter applies the mask itself.
 [[nodiscard]] bool maskFilterPasses(std::string_view idText, int deviceKind, int32_t options,
                                     int32_t acceptanceMaskInv, int32_t acceptanceCodeMasked);
 

@@ -232,6 +232,43 @@ PeakMessage peakMessageFromRow(std::string_view idText, std::string_view dlcText
     return message;
 }
 
+CanFrame frameFromRow(std::string_view idText, std::string_view dlcText, std::string_view dataText) {
+    CanFrame frame;
+    frame.idText.assign(idText);
+    frame.isExtended = idText.size() >= 4;
+    frame.isRemote = dataText == "RTR";
+    if (dlcText.size() == 1 && dlcText[0] >= '0' && dlcText[0] <= '9') {
+        frame.dlc = static_cast<uint8_t>(dlcText[0] - '0');
+    } else {
+        const int32_t length = roundHalfEven(readNumber(dlcText));
+        frame.dlc = static_cast<uint8_t>(length < 0 ? 0 : (length > 8 ? 8 : length));
+    }
+    frame.dataText.assign(dataText);
+    return frame;
+}
+
+namespace {
+char dlcDigit(const CanFrame& frame) {
+    return static_cast<char>('0' + (frame.dlc > 9 ? 9 : frame.dlc));
+}
+} // namespace
+
+std::string frameLineOf(const CanFrame& frame) {
+    const char dlc = dlcDigit(frame);
+    if (frame.isRemote && frame.lineSaysRemoteLength) {
+        std::string line(1, frame.isExtended ? 'R' : 'r');
+        line.append(frame.idText.view());
+        line.push_back(dlc);
+        return line;
+    }
+    return encodeFrameLine(frame.idText.view(), std::string_view(&dlc, 1), frame.dataText.view());
+}
+
+PeakMessage peakMessageOf(const CanFrame& frame) {
+    const char dlc = dlcDigit(frame);
+    return peakMessageFromRow(frame.idText.view(), std::string_view(&dlc, 1), frame.dataText.view());
+}
+
 CanFrame frameFromPeakMessage(const PeakMessage& message, double secondsSinceMidnight,
                               char decimalSeparator) {
     CanFrame frame;

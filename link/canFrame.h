@@ -21,6 +21,9 @@ struct CanFrame {
     ShortText<23> dataText;      // "11 22 33", "RTR", or empty
     int32_t timestampMs = 0;     // 0 to 65535
     ShortText<12> timestampText; // "00.000" with the locale's separator
+    // A frame to send whose remote request keeps its length on an ASCII adapter's line; a transmit row's
+    // says 0 there.
+    bool lineSaysRemoteLength = false;
 };
 
 // The record exchanged with the PEAK library (its TPCANMsg): natural alignment, 16 bytes.
@@ -96,6 +99,14 @@ bool decodeFrameLine(std::string_view line, char decimalSeparator, CanFrame& fra
 // The line a transmit row sends, without its CR.
 [[nodiscard]] std::string encodeFrameLine(std::string_view idText, std::string_view dlcText,
                                           std::string_view dataText);
+
+// The frame a transmit row's texts make: the identifier's length says its kind, "RTR" a remote request.
+[[nodiscard]] CanFrame frameFromRow(std::string_view idText, std::string_view dlcText,
+                                    std::string_view dataText);
+// The line, without its CR, that puts a frame on an ASCII adapter's bus.
+[[nodiscard]] std::string frameLineOf(const CanFrame& frame);
+// The PEAK message of a frame to send.
+[[nodiscard]] PeakMessage peakMessageOf(const CanFrame& frame);
 
 // The PEAK message a transmit row sends.
 [[nodiscard]] PeakMessage peakMessageFromRow(std::string_view idText, std::string_view dlcText,

@@ -2,7 +2,6 @@
 
 #include "core/basGlobal.h"
 #include "core/prompts.h"
-#include "link/pcan_usb.h"
 
 #include <QCoreApplication>
 
@@ -15,16 +14,6 @@ const QString kWarningText =
                    "The author is not responsible for damages.\r"
                    "Continue on your own risk.");
 const QString kNotResponding = QStringLiteral("CAN Interface not responding!");
-
-// A BELL in the reply; silence is not a refusal, since some adapters answer nothing to a command.
-bool isRefusal(const std::string& reply) {
-    return reply.find('\a') != std::string::npos;
-}
-
-QString refusedText(const char* what, const std::string& command) {
-    return QStringLiteral("CAN Interface refused the %1 command %2!")
-        .arg(QLatin1String(what), QString::fromStdString(command));
-}
 
 void yieldOnce() {
     QCoreApplication::processEvents();
@@ -50,13 +39,27 @@ LinkController::LinkController(GlobalState& state, LinkWindow window)
 }
 
 TransportSettings LinkController::transportSettings() const {
-    return {state_.deviceKind,
-            state_.comPort,
-            state_.comBaudrate,
-            state_.hasOption(optRtsHandshake),
-            state_.hasOption(optMaskFilter),
-            state_.acceptanceMaskInv,
-            state_.acceptanceCodeMasked};
+    TransportSettings s{state_.deviceKind,
+                        state_.comPort,
+                        state_.comBaudrate,
+                        state_.hasOption(optRtsHandshake),
+                        state_.hasOption(optMaskFilter),
+                        state_.acceptanceMaskInv,
+                        state_.acceptanceCodeMasked};
+    s.canBitrateIndex = state_.canBitrateIndex;
+    s.userBitrate = state_.userBitrate;
+    s.timestamps = state_.hasOption(optTimestamp);
+    s.listenOnly = state_.hasOption(optListenOnly);
+    s.acceptanceMaskText = state_.acceptanceMaskText;
+    s.acceptanceCodeText = state_.acceptanceCodeText;
+    return s;
+}
+
+SequenceHost LinkController::sequenceHost() {
+    return {yieldOnce, [this] { return cancelRequested_; },
+            [this](const QString& version) {
+                window_.setStatusText(2, version);
+            }};
 }
 
 void LinkController::connectCommand() {
@@ -79,11 +82,6 @@ void LinkController::connectCommand() {
         connectLink();
     }
     window_.setConnectEnabled(true);
-}
-
-bool LinkController::initialisePeak() {
-    const uint16_t timing = peakBitTiming(state_.canBitrateIndex, state_.userBitrate);
-    return pcan_usb::CAN_Init(timing, 1) == 0;
 }
 
 void LinkController::failConnection() {
@@ -112,72 +110,30 @@ void LinkController::connectLink() {
     }
     window_.showDisconnectedState();
     window_.setStatusText(1, QStringLiteral("Connecting..."));
-    if (state_.deviceKind == deviceSocketCan) {
-        connectSocketCan();
+    const TransportSettings settings = transportSettings();
+    if (!transport_.openTransport(settings)) {
+        // The sequence ends here; the window shows again that nothing is connected.
+        window_.showDisconnectedState();
         return;
     }
-
-    if (state_.deviceKind == devicePeakUsb) {
-        if (!transport_.openTransport(transportSettings())) {
-            window_.showDisconnectedState();
-            return;
-        }
-        yieldOnce();
-        if (cancelRequested_) {
-            abandonSequence();
-            return;
-        }
-        if (!initialisePeak()) {
-            failConnection();
-            return;
-        }
-        char version[pcan_usb::kVersionBufferSize] = {};
-        if (pcan_usb::CAN_VersionInfo(version) == 0) {
-            const std::string text(version);
-            const auto lineFeed = text.find('\n');
-            if (lineFeed != std::string::npos && lineFeed >= 1)
-                window_.setStatusText(2, QString::fromLatin1(text.substr(0, lineFeed)));
-        }
-    } else {
-        if (!transport_.openTransport(transportSettings())) {
-            // The sequence ends here; the window shows again that nothing is connected.
-            window_.showDisconnectedState();
-            return;
-        }
-        std::string firmware = firmwareText(transport_.sendCommand("v"));
-        if (firmware.empty() && !cancelRequested_)
-            firmware = firmwareText(transport_.sendCommand("V"));
-        if (cancelRequested_) {
-            abandonSequence();
-            return;
-        }
-        if (firmware.empty()) {
-            failConnection();
-            return;
-        }
-        window_.setStatusText(2, QString::fromStdString(firmware));
-
-        transport_.sendCommand("C");
-        yieldOnce();
-        const std::string bitrate = bitrateCommand(state_.canBitrateIndex, state_.userBitrate);
-        const bool bitrateRefused = isRefusal(transport_.sendCommand(bitrate));
-        yieldOnce();
-        transport_.sendCommand(state_.hasOption(optTimestamp) ? "Z1" : "Z0");
-        yieldOnce();
-        const bool firstOpenRefused = sendFilterCommands();
-        yieldOnce();
-        const std::string open = state_.hasOption(optListenOnly) ? "L" : "O";
-        // The second open finds the channel open, which adapters refuse; only when both were refused did the
-        // channel never open.
-        const bool openRefused = isRefusal(transport_.sendCommand(open)) && firstOpenRefused;
-        // An adapter that refuses the bitrate or the open is not receiving: saying "Connected" would be
-        // false.
-        if ((bitrateRefused || openRefused) && !cancelRequested_) {
-            disconnectLink();
-            prompts().critical(
-                refusedText(bitrateRefused ? "bitrate" : "open", bitrateRefused ? bitrate : open));
-            return;
-        }
+    SequenceHost host = sequenceHost();
+    const StartOutcome outcome = transport_.link()->start(settings, host);
+    switch (outcome.result) {
+    case StartOutcome::cancelled:
+        abandonSequence();
+        return;
+    case StartOutcome::notResponding:
+        failConnection();
+        return;
+    case StartOutcome::refused:
+        disconnectLink();
+        prompts().critical(outcome.refusal);
+        return;
+    case StartOutcome::openFailed:
+        window_.showDisconnectedState();
+        return;
+    case StartOutcome::started:
+        break;
     }
 
     yieldOnce();
@@ -187,34 +143,22 @@ void LinkController::connectLink() {
     }
     window_.setPollTimerEnabled(true);
     window_.showConnectedState();
-}
-
-bool LinkController::sendFilterCommands() {
-    transport_.sendCommand("C");
-    yieldOnce();
-    if (state_.hasOption(optMaskFilter)) {
-        transport_.sendCommand("m" + state_.acceptanceMaskText);
-        yieldOnce();
-        transport_.sendCommand("M" + state_.acceptanceCodeText);
-    } else {
-        transport_.sendCommand("mFFFFFFFF");
-    }
-    yieldOnce();
-    return isRefusal(transport_.sendCommand(state_.hasOption(optListenOnly) ? "L" : "O"));
+    if (!outcome.connectedDevice.isEmpty())
+        window_.setStatusText(1, outcome.connectedDevice);
+    if (!outcome.connectedParameters.isEmpty())
+        window_.setStatusText(2, outcome.connectedParameters);
 }
 
 void LinkController::applyAcceptanceFilter() {
-    if (!state_.isConnected)
+    if (!state_.isConnected || transport_.link() == nullptr)
         return;
-    if (transport_.deviceKind() == deviceSocketCan) {
-        transport_.applySocketCanFilter(transportSettings());
-        return;
-    }
-    sendFilterCommands();
+    SequenceHost host = sequenceHost();
+    transport_.link()->applyFilter(transportSettings(), host);
 }
 
 void LinkController::disconnectLink() {
-    transport_.sendCommand("C");
+    if (transport_.link() != nullptr)
+        transport_.link()->stop();
     window_.stopTransmitTimers();
     window_.setPollTimerEnabled(false);
     state_.isReplaying = false;
@@ -230,29 +174,33 @@ void LinkController::resetLink() {
         return;
     }
     transport_.closeTransport();
-    if (state_.isConnected) {
-        // The link must never stay marked connected with its transport closed.
-        if (transport_.deviceKind() == devicePeakUsb) {
-            if (!initialisePeak())
-                failConnection();
-        } else if (!transport_.openTransport(transportSettings())) {
+    // The link must never stay marked connected with its transport closed.
+    if (state_.isConnected && transport_.link() != nullptr) {
+        const StartOutcome::Result reopened = transport_.link()->reopen(transportSettings());
+        if (reopened == StartOutcome::notResponding)
+            failConnection();
+        else if (reopened != StartOutcome::started)
             disconnectLink(); // the open error has been shown
-        }
     }
     window_.clearMonitor();
     window_.resetTransmitCounts();
     window_.setConnectEnabled(true);
 }
 
+bool LinkController::transmit(const CanFrame& frame, int tag) {
+    CanLink* link = transport_.link();
+    if (!state_.isConnected || link == nullptr)
+        return false;
+    // An adapter in listen-only mode refuses frames itself; where the link would send anyway, Korvel's
+    // Listen Only holds back the answers, triggers and periodic rows here.
+    if (link->sendsInListenOnly() && state_.hasOption(optListenOnly))
+        return false;
+    return link->send(frame, tag);
+}
+
 bool LinkController::transmit(std::string_view idText, std::string_view dlcText, std::string_view dataText,
                               int tag) {
-    if (!state_.isConnected)
-        return false;
-    // An adapter in listen-only mode refuses frames itself; a CAN interface sends whatever it is given, so
-    // Korvel's Listen Only holds back the answers, triggers and periodic rows here.
-    if (transport_.deviceKind() == deviceSocketCan && state_.hasOption(optListenOnly))
-        return false;
-    return transport_.writeFrame(idText, dlcText, dataText, tag);
+    return transmit(frameFromRow(idText, dlcText, dataText), tag);
 }
 
 } // namespace korvel

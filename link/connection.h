@@ -1,7 +1,8 @@
 #pragma once
 
 // Takes the link from closed to receiving and back: the connect command with its one-time warning, the
-// connection sequence of each device kind, disconnect, Reset and the acceptance filter update.
+// connection sequence (its kind's own steps come from the link), disconnect, Reset and the acceptance
+// filter update; and the one way frames go out.
 
 #include "link/transport.h"
 
@@ -41,17 +42,16 @@ public:
     // Ends a running sequence at its next step: the link is closed again and nothing is shown.
     void cancelConnecting();
 
-    // Sends a transmit row's frame when connected; false when nothing was sent.
+    // Sends a frame when connected; false when nothing was sent.
+    bool transmit(const CanFrame& frame, int tag = 0);
+    // The same for a transmit row's texts.
     bool transmit(std::string_view idText, std::string_view dlcText, std::string_view dataText, int tag = 0);
 
     [[nodiscard]] LinkTransport& transport() { return transport_; }
 
 private:
     [[nodiscard]] TransportSettings transportSettings() const;
-    // The filter commands and the open that follows them; true when the adapter refused that open.
-    bool sendFilterCommands();
-    bool initialisePeak();
-    void connectSocketCan();
+    [[nodiscard]] SequenceHost sequenceHost();
     void failConnection();
     void abandonSequence();
 

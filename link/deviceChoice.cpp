@@ -1,5 +1,7 @@
 #include "link/deviceChoice.h"
 
+#include "core/basGlobal.h"
+
 #include "core/numberText.h"
 #include "link/canInterfaces.h"
 
@@ -69,6 +71,10 @@ std::string serialSpeedFromText(std::string_view text) {
         if (c != ' ')
             speed.push_back(c);
     return speed;
+}
+
+bool adapterAppliesMask(int deviceKind) {
+    return deviceKind == deviceCom || deviceKind == deviceUsb;
 }
 
 } // namespace korvel

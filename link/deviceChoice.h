@@ -18,6 +18,8 @@ struct DeviceChoice {
 [[nodiscard]] std::string serialPortEntry(std::string_view portName);
 // The device text the dialog shows for a device kind and port.
 [[nodiscard]] std::string deviceText(int deviceKind, std::string_view comPort);
+// True for the kinds whose adapter applies the acceptance mask itself (the ASCII adapters).
+[[nodiscard]] bool adapterAppliesMask(int deviceKind);
 // The first rule that holds, comparing without regard to case: a CAN network interface, PEAKUSB, no device,
 // a COM port, else FTDI.
 [[nodiscard]] DeviceChoice chooseDevice(std::string_view text);

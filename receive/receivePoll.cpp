@@ -2,13 +2,13 @@
 
 #include "core/basGlobal.h"
 #include "filters/filterTests.h"
-#include "link/pcan_usb.h"
+#include "link/asciiLink.h"
 #include "link/transport.h"
 #include "receive/tracerLine.h"
 
 #include <QTime>
 
-#include <cmath>
+#include <algorithm>
 
 namespace korvel {
 
@@ -16,12 +16,6 @@ namespace {
 
 double clockSecondsSinceMidnight() {
     return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
-}
-
-// A PEAK frame's Monitor time: the PC clock in whole milliseconds (a tie to the even one) modulo 60000.
-int32_t peakMonitorTime(double secondsSinceMidnight) {
-    const double ms = std::nearbyint(secondsSinceMidnight * 1000.0);
-    return static_cast<int32_t>(std::fmod(ms < 0 ? 0 : ms, 60000.0));
 }
 
 } // namespace
@@ -33,15 +27,15 @@ ReceivePoll::ReceivePoll(GlobalState& state, LinkTransport& transport, MonitorMo
         hooks_.secondsSinceMidnight = clockSecondsSinceMidnight;
 }
 
-bool ReceivePoll::poll() {
-    if (state_.deviceKind == deviceSocketCan)
-        return receiveSocketCanFrames();
-    return state_.deviceKind == devicePeakUsb ? receivePeakFrames() : receiveAsciiFrames();
+const LineCutter& ReceivePoll::lineCutter() const {
+    static const LineCutter none;
+    const auto* ascii = dynamic_cast<const AsciiLink*>(transport_.link());
+    return ascii ? ascii->lineCutter() : none;
 }
 
-bool ReceivePoll::passesFilters(const CanFrame& frame) const {
-    return maskFilterPasses(frame.idText.view(), state_.deviceKind, state_.options, state_.acceptanceMaskInv,
-                            state_.acceptanceCodeMasked) &&
+bool ReceivePoll::passesFilters(const CanFrame& frame, bool maskHere) const {
+    return (!maskHere || maskPasses(frame.idText.view(), state_.options, state_.acceptanceMaskInv,
+                                    state_.acceptanceCodeMasked)) &&
            rangeFilterPasses(frame.idText.view(), frame.isExtended, state_.options, state_.rangeFilterStart,
                              state_.rangeFilterEnd, state_.discreteFilterIds);
 }
@@ -71,105 +65,55 @@ void ReceivePoll::updateMonitor(RowTimes& rowTimes) {
         hooks_.refreshDetails();
 }
 
-bool ReceivePoll::receiveAsciiFrames() {
-    const bool ok = transport_.readAvailable(text_);
+bool ReceivePoll::poll() {
+    CanLink* link = transport_.link();
+    if (link == nullptr)
+        return true;
+    arrived_.clear();
+    const bool ok = link->receive(arrived_, {state_.decimalSeparator, hooks_.secondsSinceMidnight});
+    if (hooks_.frameRefused)
+        for (const int tag : arrived_.refusedTags)
+            hooks_.frameRefused(tag);
+    if (hooks_.frameOnBus)
+        for (const CanFrame& frame : arrived_.frames)
+            hooks_.frameOnBus(frame);
     // What arrived before a loss is still shown; then the caller ends the link.
-    if (text_.empty())
+    if (arrived_.frames.empty())
         return ok;
 
     comments_.setList(state_.commentListText);
-    takeCompleteLines(text_, cutter_, lines_);
-    frames_.clear();
-    for (std::string_view line : lines_) {
-        CanFrame frame;
-        if (decodeFrameLine(line, state_.decimalSeparator, frame)) {
-            if (hooks_.frameOnBus)
-                hooks_.frameOnBus(frame);
-            frames_.push_back(frame);
-        } else if (!line.empty() && isFrameLineLetter(line[0])) {
-            transport_.countMalformedLine();
-        } else if (line.data()[line.size()] == '\a') {
-            // Every line ends where its CR or BELL stands in the text it points into.
-            const int tag = transport_.frameAnswered(true);
-            if (tag != 0 && hooks_.frameRefused)
-                hooks_.frameRefused(tag);
-        } else if (line == "z" || line == "Z") {
-            transport_.frameAnswered(false);
-        }
-    }
+    const bool maskHere = !link->adapterAppliesMask();
+    std::vector<CanFrame>& frames = arrived_.frames;
+    std::erase_if(frames, [&](const CanFrame& frame) { return !passesFilters(frame, maskHere); });
+    if (hooks_.frameAccepted)
+        for (const CanFrame& frame : frames)
+            hooks_.frameAccepted(frame);
 
     if (state_.isRecording) {
         batch_.clear();
-        for (const CanFrame& frame : frames_) {
-            if (!passesFilters(frame))
-                continue;
-            if (hooks_.frameAccepted)
-                hooks_.frameAccepted(frame);
+        for (const CanFrame& frame : frames) {
             offerToTransmit(frame);
             appendTracerLine(batch_, frame, frame.timestampText.view(), commentFor(frame));
         }
-        if (hooks_.appendTracerText)
+        if (!batch_.empty() && hooks_.appendTracerText)
             hooks_.appendTracerText(batch_);
         return ok;
     }
 
-    if (hooks_.frameAccepted) {
-        for (const CanFrame& frame : frames_)
-            if (passesFilters(frame))
-                hooks_.frameAccepted(frame);
-    }
-    // Newest first, so an entry keeps the newest data and time of its pair.
+    // The first frame the fold meets of a pair makes its entry.
     fold_.begin();
-    for (auto it = frames_.rbegin(); it != frames_.rend(); ++it) {
-        if (!passesFilters(*it))
-            continue;
-        fold_.add(*it);
-        offerToTransmit(*it);
-    }
-    updateMonitor(rowLastTimesAscii);
-    return ok;
-}
-
-bool ReceivePoll::receivePeakFrames() {
-    const bool recording = state_.isRecording;
-    comments_.setList(state_.commentListText);
-    batch_.clear();
-    fold_.begin();
-    // A queue that refills as fast as it drains must not hold the window: one tick reads a bounded number.
-    constexpr int kMaxMessagesPerPoll = 200000;
-    bool ok = true;
-    for (int n = 0; n < kMaxMessagesPerPoll; ++n) {
-        PeakMessage message;
-        const uint32_t status = transport_.readPeakMessage(message);
-        if (status != 0) {
-            ok = !LinkTransport::isFatalPeakStatus(status);
-            break;
-        }
-        const double seconds = hooks_.secondsSinceMidnight();
-        const CanFrame frame = frameFromPeakMessage(message, seconds, state_.decimalSeparator);
-        if (hooks_.frameOnBus)
-            hooks_.frameOnBus(frame);
-        if (!passesFilters(frame))
-            continue;
-        if (hooks_.frameAccepted)
-            hooks_.frameAccepted(frame);
-        if (recording) {
-            offerToTransmit(frame);
-            appendTracerLine(batch_, frame, frame.timestampText.view(), commentFor(frame));
-        } else {
-            fold_.add(frame, peakMonitorTime(seconds));
-            offerToTransmit(frame);
-        }
-    }
-
-    if (recording) {
-        if (!batch_.empty() && hooks_.appendTracerText)
-            hooks_.appendTracerText(batch_);
-        if (hooks_.refreshDetails)
-            hooks_.refreshDetails();
-    } else {
-        updateMonitor(rowLastTimesPeak);
-    }
+    if (link->monitorKeepsNewest())
+        for (auto it = frames.rbegin(); it != frames.rend(); ++it)
+            fold_.add(*it);
+    else
+        for (const CanFrame& frame : frames)
+            fold_.add(frame);
+    if (link->monitorAnswersNewestFirst())
+        std::for_each(frames.rbegin(), frames.rend(), [this](const CanFrame& f) { offerToTransmit(f); });
+    else
+        std::for_each(frames.begin(), frames.end(), [this](const CanFrame& f) { offerToTransmit(f); });
+    // Times from the adapter and times from the PC clock are kept apart.
+    updateMonitor(link->adapterTimes() ? rowLastTimesAscii : rowLastTimesPeak);
     return ok;
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
-// One tick of the receive poll: drains what the adapter delivered, drops what the software filters reject,
-// offers each frame to the remote-request answer and the triggers, then appends the poll's lines to the
-// Tracer (while recording) or folds the frames into the Monitor.
+// One tick of the receive poll: takes the frames that arrived from the open link, drops what the software
+// filters reject, offers each frame to the remote-request answer and the triggers, then appends the poll's
+// lines to the Tracer (while recording) or folds the frames into the Monitor.
 
-#include "link/canFrame.h"
+#include "link/canLink.h"
 #include "receive/comments.h"
 #include "receive/monitorFold.h"
 #include "receive/monitorModel.h"
@@ -29,7 +29,7 @@ struct ReceiveHooks {
     std::function<void(int tag)> frameRefused;
     // Every frame that passed the filters, in the order of arrival (the plots).
     std::function<void(const CanFrame& frame)> frameAccepted;
-    // The PC clock's seconds since midnight, for PEAK frames; replaceable in tests.
+    // The PC clock's seconds since midnight, for links whose frames bring no time; replaceable in tests.
     std::function<double()> secondsSinceMidnight;
     // Every frame the link delivered, before the filters: what the bus carried, for its statistics.
     std::function<void(const CanFrame& frame)> frameOnBus;
@@ -39,17 +39,19 @@ class ReceivePoll {
 public:
     ReceivePoll(GlobalState& state, LinkTransport& transport, MonitorModel& monitor, ReceiveHooks hooks);
 
-    // One poll for the device kind in use. False when the adapter or the library failed: the caller then
-    // disconnects and tells the user.
+    // One poll of the open link. False when the adapter or the library failed: the caller then disconnects
+    // and tells the user.
     bool poll();
-    bool receiveAsciiFrames();
-    bool receivePeakFrames();
-    bool receiveSocketCanFrames();
+    // The names the poll had per kind, kept for callers written against them: each is one poll.
+    bool receiveAsciiFrames() { return poll(); }
+    bool receivePeakFrames() { return poll(); }
+    bool receiveSocketCanFrames() { return poll(); }
 
-    [[nodiscard]] const LineCutter& lineCutter() const { return cutter_; }
+    // The ASCII adapters' unfinished line, for tests.
+    [[nodiscard]] const LineCutter& lineCutter() const;
 
 private:
-    [[nodiscard]] bool passesFilters(const CanFrame& frame) const;
+    [[nodiscard]] bool passesFilters(const CanFrame& frame, bool maskHere) const;
     void offerToTransmit(const CanFrame& frame);
     void updateMonitor(RowTimes& rowTimes);
     const std::string& commentFor(const CanFrame& frame);
@@ -60,10 +62,7 @@ private:
     ReceiveHooks hooks_;
 
     // Reused from poll to poll, so a steady stream allocates nothing.
-    LineCutter cutter_;
-    std::string text_;
-    std::vector<std::string_view> lines_;
-    std::vector<CanFrame> frames_;
+    ArrivedFrames arrived_;
     std::string batch_;
     std::string comment_;
     MonitorFold fold_;

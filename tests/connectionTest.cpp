@@ -5,6 +5,7 @@
 #include "link/pcan_usb.h"
 #include "sim/faults.h"
 #include "support/linkFixture.h"
+#include "traces/replay.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -402,6 +403,27 @@ TEST_F(ConnectionTest, PeakTransmitAndVanish) {
     EXPECT_TRUE(LinkTransport::isFatalPeakStatus(link->transport().readPeakMessage(message)));
     EXPECT_TRUE(link->transport().adapterLost());
     EXPECT_FALSE(LinkTransport::isFatalPeakStatus(pcan_usb::PCAN_ERROR_QRCVEMPTY));
+}
+
+// A frame the library refuses (its transmit queue is full) did not leave: a row does not count it, the
+// status bar does, and a replay goes on instead of reporting the line as a syntax error.
+TEST_F(ConnectionTest, PeakRefusalIsCountedNotSentAndTheReplayGoesOn) {
+    useDevice(devicePeakUsb);
+    link->connectCommand();
+    ASSERT_TRUE(basGlobal.isConnected);
+    const auto failCall =
+        fakeControl<void (*)(const char*, uint32_t)>("libpcanbasic.so", "korvelFakePcan_failCall");
+    failCall("CAN_Write", 0x80);
+    EXPECT_FALSE(link->transmit("7FF", "1", "01"));
+    const auto frame = parseTraceLine("00.000 123 1 01");
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(sendTraceFrame(link->transport(), *frame));
+    EXPECT_EQ(link->transport().counters().refused, 2U);
+    EXPECT_EQ(linkTroubleText(link->transport().counters()), "Refused: 2");
+    failCall("CAN_Write", 0);
+    EXPECT_TRUE(link->transmit("7FF", "1", "01"));
+    link->disconnectLink();
+    EXPECT_FALSE(sendTraceFrame(link->transport(), *frame)); // a closed link ends the play
 }
 
 TEST_F(ConnectionTest, AMissingVendorLibraryIsNamedOnceAndTheSequenceStops) {

@@ -186,29 +186,37 @@ void waitInEventLoop(double seconds) {
     runEventLoopUntil(steadyMicroseconds() + static_cast<int64_t>(std::llround(seconds * 1e6)));
 }
 
-bool sendTraceFrame(LinkTransport& transport, int deviceKind, const TraceFrame& frame) {
-    switch (deviceKind) {
-    case deviceCom:
-    case deviceUsb:
-        return transport.writeFrameLine(traceProtocolLine(frame));
-    case devicePeakUsb:
-        return transport.writePeakMessage(tracePeakMessage(frame));
-    case deviceSocketCan: {
-        // A CAN interface takes the frame in the transmit list's texts.
-        std::string dataText = frame.isRemote ? std::string("RTR") : std::string();
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        for (int i = 0; !frame.isRemote && i < frame.dlc; ++i) {
-            if (i > 0)
-                dataText += ' ';
-            dataText += kHex[frame.data[static_cast<std::size_t>(i)] >> 4];
-            dataText += kHex[frame.data[static_cast<std::size_t>(i)] & 0x0F];
+CanFrame frameFromTrace(const TraceFrame& trace) {
+    CanFrame frame;
+    frame.idText.assign(trace.idText);
+    frame.isExtended = trace.isExtended;
+    frame.isRemote = trace.isRemote;
+    frame.dlc = static_cast<uint8_t>(trace.dlc);
+    frame.lineSaysRemoteLength = true;
+    if (trace.isRemote) {
+        frame.dataText.assign("RTR");
+    } else {
+        // The line's own digits, so an ASCII adapter gets them as written.
+        for (std::size_t at = 0; at + 2 <= trace.dataHex.size(); at += 2) {
+            if (at > 0)
+                frame.dataText.push_back(' ');
+            frame.dataText.append(std::string_view(trace.dataHex).substr(at, 2));
         }
-        transport.writeFrame(frame.idText, std::to_string(frame.dlc), dataText);
-        return !transport.adapterLost();
     }
-    default:
+    return frame;
+}
+
+bool sendTraceFrame(LinkTransport& transport, const TraceFrame& frame) {
+    CanLink* link = transport.link();
+    if (link == nullptr)
         return true; // no device: nothing is sent
-    }
+    // A frame the adapter refused or had no room for is counted by the link and the play goes on; only a
+    // link that is closed or gone ends it.
+    return link->send(frameFromTrace(frame), 0) || link->usable();
+}
+
+bool sendTraceFrame(LinkTransport& transport, int, const TraceFrame& frame) {
+    return sendTraceFrame(transport, frame);
 }
 
 } // namespace korvel

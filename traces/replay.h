@@ -78,7 +78,12 @@ private:
 };
 
 class LinkTransport;
-// Puts a frame on the wire of the given device kind; nothing is sent without a device.
+// The frame a trace line sends, its texts as the line holds them.
+[[nodiscard]] CanFrame frameFromTrace(const TraceFrame& frame);
+// Puts a frame on the wire of the open link; nothing is sent without a device. False when the link is
+// closed or gone.
+bool sendTraceFrame(LinkTransport& transport, const TraceFrame& frame);
+// The same; the kind is the open link's.
 bool sendTraceFrame(LinkTransport& transport, int deviceKind, const TraceFrame& frame);
 
 // The production wait: blocks in the event loop until the time is up, a bounded slice at most.
