@@ -58,6 +58,9 @@ frmPlot::frmPlot(PlotContext context, int number, QWidget* parent)
     plotView_->setAccessibleName(QStringLiteral("Plot"));
     plotView_->setFocusPolicy(Qt::StrongFocus);
     plotView_->setMinimumSize(1, 1);
+    // Tens of thousands of segments a repaint: joins drawn the fast way, lines without antialiasing.
+    plotView_->setPlottingHint(QCP::phFastPolylines, true);
+    plotView_->setNotAntialiasedElements(QCP::aePlottables);
     // A trace is picked (for Remove Trace) by clicking its line or its legend entry.
     plotView_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables |
                                QCP::iSelectLegend);
@@ -300,7 +303,7 @@ void frmPlot::rebuildGraphs() {
         }
         QCPGraph* graph = plotView_->addGraph(plotView_->xAxis, valueAxis);
         graph->setName(unit.isEmpty() ? name : name + QStringLiteral(" [") + unit + QLatin1Char(']'));
-        graph->setPen(QPen(traceColour(i), 1.5));
+        graph->setPen(QPen(traceColour(i), 1));
         // The points are decimated already; the plot's own sampling would only add work.
         graph->setAdaptiveSampling(false);
     }
