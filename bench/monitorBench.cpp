@@ -111,6 +111,8 @@ void monitorPoll(benchmark::State& state, bool withView, bool withDatabase = fal
         databases.add(trafficDatabase(kIdentifiers));
         model.setDatabases(&databases);
         signalsView = std::make_unique<SignalsView>(databases, [&model](std::string& id, std::string& data) {
+            if (model.rows().size() < 2)
+                return false;
             id = model.rows()[1].id;
             data = model.rows()[1].data;
             return true;
