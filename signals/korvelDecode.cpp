@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -61,6 +62,15 @@ private:
 
 void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
+    // Names rarely need escaping: append them whole.
+    const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+        return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+    });
+    if (plain) {
+        out += text;
+        out += '"';
+        return;
+    }
     for (char c : text) {
         auto u = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
@@ -92,19 +102,24 @@ void appendCsvField(std::string& out, std::string_view text) {
 }
 
 void appendTime(std::string& out, int64_t timeUs) {
-    char text[40];
-    const char* sign = timeUs < 0 ? "-" : "";
-    uint64_t magnitude = timeUs < 0 ? 0 - static_cast<uint64_t>(timeUs) : static_cast<uint64_t>(timeUs);
-    std::snprintf(text, sizeof text, "%s%llu.%06llu", sign,
-                  static_cast<unsigned long long>(magnitude / 1000000),
-                  static_cast<unsigned long long>(magnitude % 1000000));
-    out += text;
+    if (timeUs < 0)
+        out += '-';
+    const uint64_t magnitude = timeUs < 0 ? 0 - static_cast<uint64_t>(timeUs) : static_cast<uint64_t>(timeUs);
+    char text[24];
+    out.append(text, std::to_chars(text, text + sizeof text, magnitude / 1000000).ptr);
+    out += '.';
+    const auto fraction = static_cast<unsigned>(magnitude % 1000000);
+    char digits[6];
+    for (int i = 5, v = static_cast<int>(fraction); i >= 0; --i, v /= 10)
+        digits[i] = static_cast<char>('0' + v % 10);
+    out.append(digits, sizeof digits);
 }
 
 void appendId(std::string& out, const Frame& frame) {
-    char text[16];
-    std::snprintf(text, sizeof text, frame.extended ? "%08X" : "%03X", static_cast<unsigned>(frame.id));
-    out += text;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const int digits = frame.extended ? 8 : 3;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        out += kHex[(frame.id >> shift) & 0xF];
 }
 
 class Decoder {
