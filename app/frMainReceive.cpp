@@ -15,6 +15,7 @@
 #include "receive/frDetails.h"
 #include "receive/frmComment.h"
 #include "receive/monitorFold.h"
+#include "receive/monitorHighlight.h"
 #include "receive/monitorModel.h"
 #include "receive/receivePoll.h"
 #include "receive/recordingLimit.h"
@@ -50,6 +51,7 @@ void frMain::setUpReceive() {
     hooks.refreshDetails = [this] {
         refreshDetails(details_, *monitorModel_, selectedMonitorRow(), basGlobal.hasOption(optTracerMode));
     };
+    hooks.hostSeconds = monotonicSeconds;
     hooks.frameRefused = [this](int tag) {
         transmitPane_->list().uncountRefusedFrame(tag);
     };

@@ -1,5 +1,8 @@
 #include "link/asciiLink.h"
 
+#include <cmath>
+#include <optional>
+
 namespace korvel {
 
 namespace {
@@ -99,15 +102,41 @@ int AsciiLink::frameAnswered(bool refused) {
     return tag;
 }
 
+namespace {
+
+// The frame line carries the adapter's four time digits after its data.
+bool frameLineHasTime(std::string_view line, const CanFrame& frame) {
+    const std::size_t bare =
+        2 + frame.idText.view().size() + (frame.isRemote ? 0 : 2 * std::size_t{frame.dlc});
+    return line.size() > bare;
+}
+
+int32_t hostTimeMs(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0)
+        return 0;
+    return static_cast<int32_t>(std::llround(seconds * 1000.0) % 60000);
+}
+
+} // namespace
+
 bool AsciiLink::receive(ArrivedFrames& arrived, const ReceiveContext& context) {
     const bool ok = readAvailable(text_);
     // What arrived before a loss is still handed over; then the caller ends the link.
     if (text_.empty())
         return ok;
     takeCompleteLines(text_, cutter_, lines_);
+    // A line without the adapter's time stamp takes the host's time of this read, in the adapter's units and
+    // wrap, so periods and Tracer times stay real with time stamps off.
+    std::optional<int32_t> hostMs;
     for (std::string_view line : lines_) {
         CanFrame frame;
         if (decodeFrameLine(line, context.decimalSeparator, frame)) {
+            if (context.hostSeconds && !frameLineHasTime(line, frame)) {
+                if (!hostMs)
+                    hostMs = hostTimeMs(context.hostSeconds());
+                frame.timestampMs = *hostMs;
+                frame.timestampText = timestampText(*hostMs, context.decimalSeparator);
+            }
             arrived.frames.push_back(frame);
         } else if (!line.empty() && isFrameLineLetter(line[0])) {
             countMalformedLine();

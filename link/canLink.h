@@ -90,6 +90,9 @@ struct ReceiveContext {
     char decimalSeparator = '.';
     // The PC clock's seconds since midnight, for links whose frames bring no time of their own.
     std::function<double()> secondsSinceMidnight;
+    // Seconds of the host's monotonic clock, for frames an adapter sends without its time stamp; empty: such
+    // frames keep time 0.
+    std::function<double()> hostSeconds;
 };
 
 class CanLink : public QObject {

@@ -70,7 +70,8 @@ bool ReceivePoll::poll() {
     if (link == nullptr)
         return true;
     arrived_.clear();
-    const bool ok = link->receive(arrived_, {state_.decimalSeparator, hooks_.secondsSinceMidnight});
+    const bool ok =
+        link->receive(arrived_, {state_.decimalSeparator, hooks_.secondsSinceMidnight, hooks_.hostSeconds});
     if (hooks_.frameRefused)
         for (const int tag : arrived_.refusedTags)
             hooks_.frameRefused(tag);

@@ -31,6 +31,8 @@ struct ReceiveHooks {
     std::function<void(const CanFrame& frame)> frameAccepted;
     // The PC clock's seconds since midnight, for links whose frames bring no time; replaceable in tests.
     std::function<double()> secondsSinceMidnight;
+    // The host's monotonic clock in seconds, which times frames an adapter sends without its time stamp.
+    std::function<double()> hostSeconds;
     // Every frame the link delivered, before the filters: what the bus carried, for its statistics.
     std::function<void(const CanFrame& frame)> frameOnBus;
 };

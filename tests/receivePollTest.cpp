@@ -145,6 +145,30 @@ TEST_F(ReceivePollTest, FoldsFramesIntoRowsWithPeriodAndCount) {
     EXPECT_EQ(row(0).data, "11 44");
 }
 
+TEST_F(ReceivePollTest, FramesWithoutTheAdaptersTimeTakeTheHostClockInItsUnitsAndWrap) {
+    double host = 119.95; // 59,950 ms into the minute
+    ReceiveHooks hooks;
+    hooks.hostSeconds = [&host] {
+        return host;
+    };
+    hooks.appendTracerText = [this](std::string_view text) {
+        calls.tracer += text;
+    };
+    poll = std::make_unique<ReceivePoll>(basGlobal, transport, model, std::move(hooks));
+
+    pollWith("t12321122\r");
+    host = 120.05; // past the wrap: 100 ms later
+    pollWith("t12321122\r");
+    ASSERT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(row(0).period, 100);
+
+    // A line with the adapter's time keeps it; one without takes the host's.
+    basGlobal.isRecording = true;
+    pollWith("t4561000190\rt4561AA\r");
+    EXPECT_NE(calls.tracer.find("00.400"), std::string::npos) << calls.tracer;
+    EXPECT_NE(calls.tracer.find("00.050"), std::string::npos) << calls.tracer;
+}
+
 TEST_F(ReceivePollTest, ThreeFramesOfOnePairKeepTheNewestAndLengthsMakeRows) {
     pollWith("t123101\rt123102\rt123103\rt1238AABBCCDDEEFF0011\r");
     ASSERT_EQ(model.rowCount(), 2);
