@@ -57,6 +57,8 @@ std::string pollBatch(int poll, int lines) {
         const int n = poll * lines + i;
         if (n % 4 == 0)
             std::snprintf(line, sizeof line, "T%08X8%016X%04X", 0x18FEF100 + n % 64, n, n % 60000);
+        else if (n % 9 == 0) // no data bytes: no data digits
+            std::snprintf(line, sizeof line, "t%03X0%04X", n % 0x7FF, n % 60000);
         else
             std::snprintf(line, sizeof line, "t%03X%d%0*X%04X", n % 0x7FF, n % 9, 2 * (n % 9), n % 256,
                           n % 60000);
