@@ -339,6 +339,8 @@ void frMain::buildReceivePane(QWidget* pane) {
     txtTracer->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The Tracer's column header, aligned with its fixed-pitch text.
     tracerPane_ = named(new QWidget, "tracerPane");
+    // It lies over the Monitor list, which must not show through its find bar.
+    tracerPane_->setAutoFillBackground(true);
     auto* tracerLayout = new QVBoxLayout(tracerPane_);
     tracerLayout->setContentsMargins(0, 0, 0, 0);
     tracerLayout->setSpacing(0);

@@ -323,6 +323,44 @@ std::string signalNumberText(const DecodedSignal& decoded) {
     return std::string(buffer.data(), end);
 }
 
+namespace {
+
+// The decimals a scale term has when written in decimal (0.01 has 2), or -1 when it has more than 12.
+int decimalsOf(double x) {
+    double scaled = x;
+    for (int d = 0; d <= 12; ++d, scaled *= 10) {
+        // Allow the few units of rounding that scaling a binary fraction by ten leaves.
+        if (std::fabs(scaled - std::round(scaled)) <= std::max(1e-6, std::fabs(scaled) * 1e-14))
+            return d;
+    }
+    return -1;
+}
+
+// An integer raw value scaled by decimal terms has no more decimals than they have: shown with those, so a
+// factor of 0.01 reads 30.81 and not the 30.810000000000002 of its double.
+bool appendDecimalScaled(std::string& text, const SignalDef& s, double physical) {
+    const int factorDecimals = decimalsOf(s.factor);
+    const int offsetDecimals = decimalsOf(s.offset);
+    if (factorDecimals < 0 || offsetDecimals < 0 || !(std::fabs(physical) < 1e15))
+        return false;
+    std::array<char, 64> buffer{};
+    const int decimals = std::max(factorDecimals, offsetDecimals);
+    char* end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), physical,
+                              std::chars_format::fixed, decimals)
+                    .ptr;
+    std::string_view shown(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
+    if (shown.find('.') != std::string_view::npos) {
+        while (shown.back() == '0')
+            shown.remove_suffix(1);
+        if (shown.back() == '.')
+            shown.remove_suffix(1);
+    }
+    text = shown == "-0" ? std::string("0") : std::string(shown);
+    return true;
+}
+
+} // namespace
+
 std::string signalValueText(const DecodedSignal& decoded) {
     if (decoded.signal == nullptr || !decoded.present)
         return {};
@@ -342,6 +380,8 @@ std::string signalValueText(const DecodedSignal& decoded) {
         char* end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format).ptr;
         return std::string(buffer.data(), end);
     }
+    if (s.kind == SignalValueKind::integer && appendDecimalScaled(text, s, decoded.physical))
+        return text;
     appendNumber(text, decoded.physical);
     return text;
 }

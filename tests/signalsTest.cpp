@@ -326,6 +326,11 @@ TEST(SignalText, NumbersAndNamesForTheUser) {
     ASSERT_TRUE(prepareSignal(s));
     DecodedSignal d{&s, true, 25, 12.5, nullptr};
     EXPECT_EQ(signalValueText(d), "12.5");
+    // Decimal scales show their own decimals, not the double's tail.
+    s.factor = 0.01;
+    d.physical = 3081 * 0.01;
+    EXPECT_EQ(signalValueText(d), "30.81");
+    s.factor = 1.0 / 3.0;
     d.physical = 0.0001;
     EXPECT_EQ(signalValueText(d), "0.0001");
     d.physical = 1e-9;
