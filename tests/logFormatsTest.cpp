@@ -219,7 +219,12 @@ TEST(LogWrap, RecordedLinesSaveTheirAbsoluteTimeOfReception) {
                             "(1765000000.173456) can0 123#\n(1765000000.400001) can0 123#\n");
     EXPECT_EQ(candump.skippedLines, 1u);
     const std::string asc = logTextFromTracer(LogFormat::asc, source, "Tue Dec 08 03:22:23.000 am 2026").text;
-    EXPECT_NE(asc.find("\r\n1765000000.400001 1  123             Rx   d 0\r\n"), std::string::npos) << asc;
+    // ASC: the date is the first frame's wall-clock time to the millisecond, times count from it.
+    EXPECT_EQ(asc.rfind("date " + ascDateText(QDateTime::fromMSecsSinceEpoch(1'764'999'999'923)) + "\r\n", 0),
+              0u)
+        << asc;
+    EXPECT_NE(asc.find(" 0.000456 1  123             Rx   d 0\r\n"), std::string::npos) << asc;
+    EXPECT_NE(asc.find(" 0.477001 1  123             Rx   d 0\r\n"), std::string::npos) << asc;
     // The first timed line is the Tracer's first frame line: no extra pass needed, same result for it.
     const TracerTimedLineSource recorded = [](const TracerTimedLineVisit& visit) {
         visit("10.000 123 0", 5'000'000);

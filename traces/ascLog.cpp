@@ -184,14 +184,37 @@ std::string ascDateText(const QDateTime& time) {
 
 void writeAscLog(const TracerTimedLineSource& lines, std::string_view dateText, LogBlockWriter& out,
                  LogSaveResult& result) {
-    appendAscHeader(out.out(), dateText);
-    out.lineDone();
-    forEachTracerFrame(lines, result, [&out](const LogFrame& frame) {
+    // Lines with a time of reception: the header's date is the first frame's wall-clock time (to the
+    // millisecond) and each frame's time counts from it, as readers of the format add the two.
+    bool timed = false;
+    lines([&timed](std::string_view, std::int64_t timeUs) { timed = timed || timeUs != kNoLineTime; });
+    bool headerWritten = false;
+    std::int64_t startUs = 0;
+    const auto writeHeader = [&](std::string_view date) {
+        appendAscHeader(out.out(), date);
+        out.lineDone();
+        headerWritten = true;
+    };
+    forEachTracerFrame(lines, result, [&](const LogFrame& frame) {
+        if (!headerWritten) {
+            if (timed) {
+                const std::int64_t startMs =
+                    frame.timeUs >= 0 ? frame.timeUs / 1000 : (frame.timeUs - 999) / 1000;
+                startUs = startMs * 1000;
+                writeHeader(ascDateText(QDateTime::fromMSecsSinceEpoch(startMs)));
+            } else {
+                writeHeader(dateText);
+            }
+        }
         if (!out.ok())
             return;
-        appendAscLine(out.out(), frame);
+        LogFrame shifted = frame;
+        shifted.timeUs -= startUs;
+        appendAscLine(out.out(), shifted);
         out.lineDone();
     });
+    if (!headerWritten)
+        writeHeader(dateText);
     appendAscFooter(out.out());
 }
 
