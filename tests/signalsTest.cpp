@@ -319,6 +319,7 @@ TEST(SignalText, NumbersAndNamesForTheUser) {
     EXPECT_FALSE(parseSignalValue(gear, "Drive", value));
     EXPECT_FALSE(parseSignalValue(gear, "", value));
     EXPECT_FALSE(parseSignalValue(gear, "1,5", value));
+    EXPECT_FALSE(parseSignalValue(gear, "nan", value));
 
     SignalDef s;
     s.length = 16;
