@@ -195,7 +195,9 @@ bool TracerSearch::step(const TracerStore& store, std::size_t budgetBytes) {
 }
 
 bool TracerSearch::searchStretch(const TracerStore& store, std::size_t& budget) {
-    const auto [begin, rawEnd] = stretches_[static_cast<std::size_t>(stretch_)];
+    // Plain names, not a structured binding: lambdas below capture them.
+    const int begin = stretches_[static_cast<std::size_t>(stretch_)].first;
+    const int rawEnd = stretches_[static_cast<std::size_t>(stretch_)].second;
     const int end = std::min(rawEnd, store.lineCount());
     if (!forward_)
         next_ = std::min(next_, end - 1);
