@@ -55,10 +55,10 @@ void DeadlineTimer::start(int64_t deadlineUs) {
     if (fd_ >= 0) {
         // 0 would disarm the timer: a deadline that has passed fires at the first moment instead.
         const int64_t at = deadlineUs > 0 ? deadlineUs : 1;
-        itimerspec spec{};
-        spec.it_value.tv_sec = static_cast<time_t>(at / 1'000'000);
-        spec.it_value.tv_nsec = static_cast<long>(at % 1'000'000 * 1000);
-        ::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
+        itimerspec deadline{};
+        deadline.it_value.tv_sec = static_cast<time_t>(at / 1'000'000);
+        deadline.it_value.tv_nsec = static_cast<long>(at % 1'000'000 * 1000);
+        ::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &deadline, nullptr);
         return;
     }
 #endif
